@@ -1,0 +1,67 @@
+# Helpers that keep every subsystem's CMakeLists.txt to a few lines.
+# Sources are globbed per folder so a new file needs no build edit.
+
+# vela_add_library(<name> [DEPS <targets...>])
+#   One static library from the *.cpp files of the calling folder. Headers are
+#   included relative to src/ ("OSLayer/XnOS.h").
+function(vela_add_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# vela_add_test(<name> [DEPS <targets...>] [LABELS <labels...>])
+#   One GoogleTest executable from the *.cpp files of the calling folder; each
+#   test runs in its own process (process-wide state such as the logger stays
+#   per test) with TMPDIR pointing into the build tree.
+function(vela_add_test name)
+  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
+  if(NOT ARG_LABELS)
+    set(ARG_LABELS unit)
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} VelaTestSupport GTest::gtest GTest::gtest_main)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp)
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES
+      LABELS "${ARG_LABELS}"
+      ENVIRONMENT "TMPDIR=${CMAKE_BINARY_DIR}/test-tmp;GTEST_DEATH_TEST_STYLE=threadsafe")
+endfunction()
+
+# vela_add_benchmark(<name> [DEPS <targets...>])
+#   One Google Benchmark executable from the *.cpp files of the calling folder,
+#   registered as a short smoke run under the label "bench".
+function(vela_add_benchmark name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
+  add_test(NAME ${name} COMMAND ${name} --benchmark_min_time=0.001)
+  set_tests_properties(${name} PROPERTIES LABELS bench)
+endfunction()
+
+# Subfolders of the calling folder that exist and hold a CMakeLists.txt, in
+# the given order; lets the tree grow one subsystem at a time.
+macro(vela_add_subdirectories)
+  foreach(dir ${ARGN})
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endmacro()
