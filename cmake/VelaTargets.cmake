@@ -32,13 +32,13 @@ function(vela_add_test name)
     return()
   endif()
   add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} VelaTestSupport GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} VelaTestSupport GTest::gtest)
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES
       LABELS "${ARG_LABELS}"
-      ENVIRONMENT "TMPDIR=${CMAKE_BINARY_DIR}/test-tmp;GTEST_DEATH_TEST_STYLE=threadsafe")
+      ENVIRONMENT "TMPDIR=${CMAKE_BINARY_DIR}/test-tmp")
 endfunction()
 
 # vela_add_benchmark(<name> [DEPS <targets...>])
