@@ -97,7 +97,9 @@ XnStatus FindEntry(const XnChar* cpINIFile, const XnChar* cpSection, const XnCha
     return rc;
 }
 
-XnStatus CheckArguments(const XnChar* cpINIFile, const XnChar* cpSection, const XnChar* cpKey, const void* pDest) {
+// The checks every read shares, then the search.
+XnStatus ReadValue(const XnChar* cpINIFile, const XnChar* cpSection, const XnChar* cpKey, const void* pDest,
+                   XnChar value[XN_INI_MAX_LEN + 1]) {
     if (cpSection == nullptr || cpKey == nullptr || cpINIFile == nullptr) {
         return XN_STATUS_NULL_INPUT_PTR;
     }
@@ -106,19 +108,18 @@ XnStatus CheckArguments(const XnChar* cpINIFile, const XnChar* cpSection, const 
     }
     XnBool bExists = FALSE;
     xnOSDoesFileExist(cpINIFile, &bExists);
-    return bExists ? XN_STATUS_OK : XN_STATUS_OS_INI_FILE_NOT_FOUND;
+    if (!bExists) {
+        return XN_STATUS_OS_INI_FILE_NOT_FOUND;
+    }
+    return FindEntry(cpINIFile, cpSection, cpKey, value);
 }
 
 }  // namespace
 
 XnStatus xnOSReadStringFromINI(const XnChar* cpINIFile, const XnChar* cpSection, const XnChar* cpKey,
                                XnChar* cpDest, const XnUInt32 nDestLength) {
-    XnStatus rc = CheckArguments(cpINIFile, cpSection, cpKey, cpDest);
-    if (rc != XN_STATUS_OK) {
-        return rc;
-    }
     XnChar value[XN_INI_MAX_LEN + 1];
-    rc = FindEntry(cpINIFile, cpSection, cpKey, value);
+    XnStatus rc = ReadValue(cpINIFile, cpSection, cpKey, cpDest, value);
     if (rc != XN_STATUS_OK) {
         return rc;
     }
@@ -127,12 +128,8 @@ XnStatus xnOSReadStringFromINI(const XnChar* cpINIFile, const XnChar* cpSection,
 
 XnStatus xnOSReadIntFromINI(const XnChar* cpINIFile, const XnChar* cpSection, const XnChar* cpKey,
                             XnInt32* nDest) {
-    XnStatus rc = CheckArguments(cpINIFile, cpSection, cpKey, nDest);
-    if (rc != XN_STATUS_OK) {
-        return rc;
-    }
     XnChar value[XN_INI_MAX_LEN + 1];
-    rc = FindEntry(cpINIFile, cpSection, cpKey, value);
+    XnStatus rc = ReadValue(cpINIFile, cpSection, cpKey, nDest, value);
     if (rc != XN_STATUS_OK) {
         return rc;
     }
@@ -148,12 +145,8 @@ XnStatus xnOSReadIntFromINI(const XnChar* cpINIFile, const XnChar* cpSection, co
 
 XnStatus xnOSReadDoubleFromINI(const XnChar* cpINIFile, const XnChar* cpSection, const XnChar* cpKey,
                                XnDouble* fDest) {
-    XnStatus rc = CheckArguments(cpINIFile, cpSection, cpKey, fDest);
-    if (rc != XN_STATUS_OK) {
-        return rc;
-    }
     XnChar value[XN_INI_MAX_LEN + 1];
-    rc = FindEntry(cpINIFile, cpSection, cpKey, value);
+    XnStatus rc = ReadValue(cpINIFile, cpSection, cpKey, fDest, value);
     if (rc != XN_STATUS_OK) {
         return rc;
     }
