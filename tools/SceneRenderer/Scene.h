@@ -1,0 +1,125 @@
+#pragma once
+
+// A scene: camera, sensor, room and people with their motions over time, as
+// read from a scene file (see README.md) or built in code.
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SceneRenderer/BodyModel.h"
+#include "SceneRenderer/Bvh.h"
+#include "SceneRenderer/DepthCamera.h"
+#include "SceneRenderer/SensorModel.h"
+
+namespace vela::scene {
+
+struct CameraSettings {
+    int nWidth = 320;
+    int nHeight = 240;
+    float fHorizontalFov = DepthCamera::kDefaultHorizontalFov;  // radians
+    double dElevation = 1000.0;  // optical centre above the floor, mm
+    double dTilt = 0.0;          // degrees, positive looks down
+    bool bMirror = true;         // the system expects a mirrored stream
+};
+
+struct SensorSettings {
+    SensorParameters params;
+    bool bQuantise = true;
+    bool bShadow = true;
+    double dNoise = 0.35;    // standard deviation in shift units; 0 for none
+    double dDropouts = 0.0;  // probability that a pixel loses its depth
+    uint64_t nSeed = 1;
+};
+
+// Room coordinates: floor at y = 0, the camera above the origin looking
+// along +z, x to the right as seen from behind the camera.
+struct WallDef {
+    char axis = 'z';     // the wall is the plane x = value or z = value
+    double value = 4000.0;
+};
+
+struct BoxDef {
+    Vec3 centre;
+    Vec3 size{400.0, 400.0, 400.0};
+    double yaw = 0.0;    // degrees about the vertical
+};
+
+struct PathKey {
+    double time = 0.0;
+    bool hasPosition = false;
+    double x = 0.0, z = 0.0;  // floor position of the hip centre, mm
+    bool hasYaw = false;
+    double yaw = 0.0;         // degrees; 0 faces the camera, 90 faces room -x
+};
+
+struct PoseOverride {
+    enum Target { LeftArm, RightArm, LeftLeg, RightLeg, Spine, Neck };
+    Target target = Spine;
+    double values[4] = {0, 0, 0, 0};  // limbs: abduction, flexion, twist, bend; trunk: pitch, roll, yaw
+};
+
+struct PoseKey {
+    double time = 0.0;
+    std::string name = "stand";
+    std::vector<PoseOverride> overrides;
+};
+
+enum class ActionKind { Wave, Push, Raise, Swipe, Circle };
+
+struct HandMotion {
+    ActionKind kind = ActionKind::Wave;
+    double start = 0.0, end = 0.0;  // seconds
+    int side = kRight;
+    double amplitude = 150.0;       // wave: lateral amplitude, mm
+    double period = 0.8;            // wave, circle: seconds per cycle
+    double reach = 350.0;           // push: forward travel, mm
+    double length = 500.0;          // swipe: travel, mm
+    double radius = 150.0;          // circle, mm
+    double blend = 0.3;             // seconds to move into and out of the motion
+    int direction = 1;              // swipe: +1 toward the person's right; circle: +1 counter-clockwise
+};
+
+struct ClipUse {
+    std::string path;
+    std::shared_ptr<const BvhClip> clip;
+    double start = 0.0;
+    double end = std::numeric_limits<double>::infinity();
+    double speed = 1.0;
+    bool loop = false;
+};
+
+struct PersonDef {
+    double height = 1750.0;
+    double girth = 1.0;
+    bool walk = true;         // legs step while the path moves
+    bool faceMotion = false;  // turn toward the direction of travel
+    std::vector<PathKey> path;
+    std::vector<PoseKey> poses;
+    std::vector<HandMotion> actions;
+    std::vector<ClipUse> clips;
+};
+
+struct Scene {
+    CameraSettings camera;
+    SensorSettings sensor;
+    int nFrames = 30;
+    double dFps = 30.0;
+    bool bFloor = true;
+    std::vector<WallDef> walls;
+    std::vector<BoxDef> boxes;
+    std::vector<PersonDef> people;
+};
+
+// Reads a scene; relative BVH paths are taken from `baseDir`. On failure
+// returns false with "line N: reason" in `error`.
+bool ParseScene(const std::string& text, const std::string& baseDir, Scene& scene, std::string& error);
+bool LoadSceneFile(const std::string& path, Scene& scene, std::string& error);
+
+// The built-in scene: a person walks into an empty room and stands.
+const char* DefaultSceneText();
+Scene DefaultScene();
+
+}  // namespace vela::scene
