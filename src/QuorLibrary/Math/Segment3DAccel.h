@@ -45,6 +45,13 @@ public:
         return (p - this->m_end).MagnitudeSquared();
     }
 
+    // Sets the direction and length as given, for integer twins kept at a
+    // scale of their own; the squared and inverse lengths stay as they are.
+    void SetAccelDirectionAndLength(const Vector3D<T>& direction, T length) {
+        m_accelUnitDirection = direction;
+        m_accelLength = length;
+    }
+
     const Vector3D<T>& GetAccelUnitDirection() const { return m_accelUnitDirection; }
     T GetAccelLength() const { return m_accelLength; }
     T GetAccelSquaredLength() const { return m_accelSquaredLength; }
