@@ -1,0 +1,179 @@
+// Recordings made with vela-record-oni through OpenNI2's recorder, played
+// back through OpenNI2's file driver. The player is run one frame per read
+// (speed -1) without repeat, and the end is taken from its end-of-file
+// callback: a blocking read past the end would never return, and its seek
+// command hangs, so neither is used.
+
+#include <PS1080.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "OpenNI2TestSupport.h"
+#include "SceneRenderer/SceneRenderer.h"
+#include "TempDir.h"
+
+namespace {
+
+using vela_test::GetStreamProperty;
+using vela_test::Pixels;
+using vela_test::ReadFrame;
+
+using SyntheticRecording = vela_test::OpenNI2Test;
+
+const char kScene[] =
+    "camera resolution=320x240\n"
+    "wall z=3800\n"
+    "person height=1750\n"
+    "  at 0 pos=-300,2600\n"
+    "  at 1 pos=300,2400\n";
+
+int RunRecorder(const std::string& arguments, const vela_test::TempDir& dir) {
+    const std::string command = std::string(VELA_RECORD_ONI_EXE) + " " + arguments + " >" + dir.File("stdout.txt") +
+                                " 2>" + dir.File("stderr.txt");
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::atomic<int> g_endOfFile{0};
+
+void OnDeviceState(const OniDeviceInfo*, OniDeviceState state, void*) {
+    if (state == ONI_DEVICE_STATE_EOF) g_endOfFile = 1;
+}
+
+TEST_F(SyntheticRecording, PlaysBackTheRenderedDepthAndTheSensorData) {
+    vela_test::TempDir dir;
+    vela_test::WriteWholeFile(dir.File("walk.scene"), kScene);
+    const int frames = 4;
+    ASSERT_EQ(0, RunRecorder("--frames 4 --seed 9 " + dir.File("walk.scene") + " " + dir.File("walk.oni"), dir))
+        << vela_test::ReadWholeFile(dir.File("stderr.txt"));
+    EXPECT_NE(std::string::npos, vela_test::ReadWholeFile(dir.File("stdout.txt")).find("recorded 4 frames"));
+
+    OniDeviceCallbacks callbacks{nullptr, nullptr, &OnDeviceState};
+    OniCallbackHandle callbackHandle = nullptr;
+    ASSERT_EQ(ONI_STATUS_OK, oniRegisterDeviceCallbacks(&callbacks, nullptr, &callbackHandle));
+    OniDeviceHandle device = Open(dir.File("walk.oni"));
+    ASSERT_NE(nullptr, device);
+    OniDeviceInfo info;
+    ASSERT_EQ(ONI_STATUS_OK, oniDeviceGetInfo(device, &info));
+    EXPECT_STREQ("oni File", info.name);
+    EXPECT_TRUE(oniDeviceIsPropertySupported(device, ONI_DEVICE_PROPERTY_PLAYBACK_SPEED));
+    EXPECT_TRUE(oniDeviceIsCommandSupported(device, ONI_DEVICE_COMMAND_SEEK));
+    const float speed = -1.0f;
+    const OniBool repeat = FALSE;
+    ASSERT_EQ(ONI_STATUS_OK, oniDeviceSetProperty(device, ONI_DEVICE_PROPERTY_PLAYBACK_SPEED, &speed, sizeof speed));
+    ASSERT_EQ(ONI_STATUS_OK,
+              oniDeviceSetProperty(device, ONI_DEVICE_PROPERTY_PLAYBACK_REPEAT_ENABLED, &repeat, sizeof repeat));
+    OniStreamHandle stream = CreateDepthStream(device);
+    ASSERT_NE(nullptr, stream);
+
+    int count = 0;
+    ASSERT_EQ(ONI_STATUS_OK, GetStreamProperty(stream, ONI_STREAM_PROPERTY_NUMBER_OF_FRAMES, count));
+    EXPECT_EQ(frames, count);
+    // The player answers reads although it calls these properties unsupported.
+    OniVideoMode mode;
+    ASSERT_EQ(ONI_STATUS_OK, GetStreamProperty(stream, ONI_STREAM_PROPERTY_VIDEO_MODE, mode));
+    EXPECT_EQ(ONI_PIXEL_FORMAT_DEPTH_1_MM, mode.pixelFormat);
+    EXPECT_EQ(320, mode.resolutionX);
+    int maxValue = 0;
+    ASSERT_EQ(ONI_STATUS_OK, GetStreamProperty(stream, ONI_STREAM_PROPERTY_MAX_VALUE, maxValue));
+    EXPECT_EQ(10000, maxValue);
+    OniBool mirror = FALSE;
+    ASSERT_EQ(ONI_STATUS_OK, GetStreamProperty(stream, ONI_STREAM_PROPERTY_MIRRORING, mirror));
+    EXPECT_EQ(TRUE, mirror);
+
+    vela::scene::Scene scene;
+    std::string error;
+    ASSERT_TRUE(vela::scene::ParseScene(kScene, dir.Path(), scene, error)) << error;
+    scene.sensor.nSeed = 9;
+    vela::scene::SceneRenderer renderer(scene);
+    float hfov = 0, vfov = 0;
+    ASSERT_EQ(ONI_STATUS_OK, GetStreamProperty(stream, ONI_STREAM_PROPERTY_HORIZONTAL_FOV, hfov));
+    ASSERT_EQ(ONI_STATUS_OK, GetStreamProperty(stream, ONI_STREAM_PROPERTY_VERTICAL_FOV, vfov));
+    EXPECT_EQ(renderer.Camera().HorizontalFov(), hfov);
+    EXPECT_EQ(static_cast<float>(renderer.Camera().VerticalFov()), vfov);
+
+    const vela::scene::SensorParameters& p = renderer.Sensor().Parameters();
+    const struct {
+        int id;
+        uint64_t value;
+    } integers[] = {
+        {XN_STREAM_PROPERTY_ZERO_PLANE_DISTANCE, p.nZeroPlaneDistance}, {XN_STREAM_PROPERTY_MAX_SHIFT, p.nDeviceMaxShiftValue},
+        {XN_STREAM_PROPERTY_CONST_SHIFT, p.nConstShift},                {XN_STREAM_PROPERTY_PARAM_COEFF, p.nParamCoeff},
+        {XN_STREAM_PROPERTY_SHIFT_SCALE, p.nShiftScale},
+    };
+    for (const auto& entry : integers) {
+        uint64_t value = 0;
+        EXPECT_EQ(ONI_STATUS_OK, GetStreamProperty(stream, entry.id, value)) << std::hex << entry.id;
+        EXPECT_EQ(entry.value, value) << std::hex << entry.id;
+    }
+    double zpps = 0, lddis = 0;
+    ASSERT_EQ(ONI_STATUS_OK, GetStreamProperty(stream, XN_STREAM_PROPERTY_ZERO_PLANE_PIXEL_SIZE, zpps));
+    ASSERT_EQ(ONI_STATUS_OK, GetStreamProperty(stream, XN_STREAM_PROPERTY_EMITTER_DCMOS_DISTANCE, lddis));
+    EXPECT_EQ(p.dZeroPlanePixelSize, zpps);
+    EXPECT_EQ(p.dEmitterDCmosDistance, lddis);
+    for (const auto& [id, table] : {std::make_pair(XN_STREAM_PROPERTY_S2D_TABLE, renderer.Sensor().ShiftToDepthTable()),
+                                    std::make_pair(XN_STREAM_PROPERTY_D2S_TABLE, renderer.Sensor().DepthToShiftTable())}) {
+        // Asked with room to spare, the player answers with the table's size.
+        std::vector<uint16_t> buffer(table.size() + 100, 0);
+        int size = static_cast<int>(buffer.size() * 2);
+        ASSERT_EQ(ONI_STATUS_OK, oniStreamGetProperty(stream, id, buffer.data(), &size));
+        EXPECT_EQ(static_cast<int>(table.size() * 2), size);
+        buffer.resize(table.size());
+        EXPECT_EQ(table, buffer);
+    }
+
+    // The player numbers frames from 1 and starts time stamps at 0.
+    ASSERT_EQ(ONI_STATUS_OK, oniStreamStart(stream));
+    std::vector<uint16_t> expected(320 * 240);
+    for (int n = 1; n <= frames; ++n) {
+        OniFrame* frame = ReadFrame(stream);
+        ASSERT_NE(nullptr, frame) << "frame " << n;
+        EXPECT_EQ(n, frame->frameIndex);
+        EXPECT_EQ(uint64_t(n - 1) * 33333u, frame->timestamp);
+        renderer.RenderDepth(n - 1, expected.data());
+        EXPECT_EQ(expected, Pixels(frame)) << "frame " << n;
+        oniFrameRelease(frame);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!g_endOfFile && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(g_endOfFile) << "no end-of-file callback";
+    int ready = -1;
+    EXPECT_EQ(ONI_STATUS_TIME_OUT, oniWaitForAnyStream(&stream, 1, &ready, 100));
+    oniUnregisterDeviceCallbacks(callbackHandle);
+}
+
+TEST(SyntheticRecordCommand, FailsClearly) {
+    vela_test::TempDir dir;
+    vela_test::WriteWholeFile(dir.File("walk.scene"), kScene);
+    const struct {
+        std::string arguments;
+        int status;
+        const char* message;
+    } cases[] = {
+        {dir.File("missing.scene") + " " + dir.File("a.oni"), 1, "missing.scene"},
+        {"synthetic://default?resolution=1x1 " + dir.File("a.oni"), 1, "resolution must be"},
+        {dir.File("walk.scene") + " " + dir.File("no/such/dir/a.oni"), 1, "cannot create"},
+        {"--frames 0 default " + dir.File("a.oni"), 2, "--frames needs a positive count"},
+        {"--bogus default " + dir.File("a.oni"), 2, "unknown option"},
+        {"default", 2, "usage:"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.status, RunRecorder(c.arguments, dir)) << c.arguments;
+        const std::string stderrText = vela_test::ReadWholeFile(dir.File("stderr.txt"));
+        EXPECT_NE(std::string::npos, stderrText.find(c.message)) << c.arguments << ": " << stderrText;
+    }
+    // The recorder command takes the device's options too.
+    ASSERT_EQ(0, RunRecorder("--frames 2 --resolution 640x480 --mirror off default " + dir.File("vga.oni"), dir))
+        << vela_test::ReadWholeFile(dir.File("stderr.txt"));
+    EXPECT_NE(std::string::npos,
+              vela_test::ReadWholeFile(dir.File("stdout.txt")).find("synthetic://default?resolution=640x480&mirror=off"));
+}
+
+}  // namespace
