@@ -7,25 +7,19 @@
 #include <vector>
 
 #include "RecordFileTestRecorder.h"
+#include "ByteBuilder.h"
 #include "TempDir.h"
 
 namespace {
+
+using vela_test::Append;
+using vela_test::AppendString;
 
 using record_file_test::Frames;
 using record_file_test::TestRecorder;
 using vela_test::ReadWholeFile;
 using vela_test::TempDir;
 using vela_test::WriteWholeFile;
-
-template <typename T>
-void Append(std::string& bytes, const T& value) {
-    bytes.append(reinterpret_cast<const char*>(&value), sizeof(value));
-}
-
-void AppendString(std::string& bytes, const std::string& text) {
-    Append(bytes, static_cast<int32_t>(text.size()));
-    bytes += text;
-}
 
 // Frames 3, 4 and 6.
 class RecordFileReadTest : public testing::Test {

@@ -10,23 +10,17 @@
 #include "NACommon/NACommonData.h"
 #include "QuorLibrary/Utilities/FileUtilities.h"
 #include "RecordFileTestRecorder.h"
+#include "ByteBuilder.h"
 #include "TempDir.h"
 
 namespace {
 
+using vela_test::Append;
+using vela_test::AppendString;
+
 using record_file_test::TestRecorder;
 using vela_test::ReadWholeFile;
 using vela_test::TempDir;
-
-template <typename T>
-void Append(std::string& bytes, const T& value) {
-    bytes.append(reinterpret_cast<const char*>(&value), sizeof(value));
-}
-
-void AppendString(std::string& bytes, const std::string& text) {
-    Append(bytes, static_cast<int32_t>(text.size()));
-    bytes += text;
-}
 
 int32_t IntAt(const std::string& bytes, size_t offset) {
     int32_t value = 0;

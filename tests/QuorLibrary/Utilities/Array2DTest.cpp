@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ByteBuilder.h"
+
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -13,10 +15,7 @@
 
 namespace {
 
-template <typename T>
-void Append(std::string& out, const T& value) {
-    out.append(reinterpret_cast<const char*>(&value), sizeof(value));
-}
+using vela_test::Append;
 
 std::string GridBytes(int32_t rows, int32_t columns, const std::string& payload) {
     std::string bytes;

@@ -9,23 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "ByteBuilder.h"
 #include "TempDir.h"
 
 namespace {
 
+using vela_test::Append;
+using vela_test::AppendString;
+
 using vela_test::ReadWholeFile;
 using vela_test::TempDir;
 using vela_test::WriteWholeFile;
-
-template <typename T>
-void Append(std::string& bytes, const T& value) {
-    bytes.append(reinterpret_cast<const char*>(&value), sizeof(value));
-}
-
-void AppendName(std::string& bytes, const std::string& name) {
-    Append(bytes, static_cast<int32_t>(name.size()));
-    bytes += name;
-}
 
 template <typename T>
 void AddRowValues(DataTable<T>& table, const std::vector<T>& values) {
@@ -102,8 +96,8 @@ TEST(DataTableFileTest, BinaryLayoutOfASmallTable) {
 
     std::string expected;
     Append(expected, int32_t(2));
-    AppendName(expected, "A");
-    AppendName(expected, "BC");
+    AppendString(expected, "A");
+    AppendString(expected, "BC");
     for (double v : {1.0, 2.0, -3.5, 4.0}) {
         Append(expected, v);
     }
@@ -163,7 +157,7 @@ TEST(DataTableFileTest, BinaryHeadersThatCannotBeTrustedAreRejected) {
         std::string bytes;
         Append(bytes, int32_t(60000));  // far more names than the data holds
         for (int i = 0; i < 10; ++i) {
-            AppendName(bytes, "N");
+            AppendString(bytes, "N");
         }
         cases.push_back({"huge column count", bytes});
     }
@@ -268,8 +262,8 @@ TEST(DataTableFileTest, ProgressiveWritersAppendOnlyNewRows) {
         std::string expected;
         if (binary) {
             Append(expected, int32_t(2));
-            AppendName(expected, "A");
-            AppendName(expected, "B");
+            AppendString(expected, "A");
+            AppendString(expected, "B");
             for (double v : {0.0, 1.0, 10.0, 11.0, 30.0}) {
                 Append(expected, v);
             }

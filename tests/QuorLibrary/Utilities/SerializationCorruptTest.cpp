@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ByteBuilder.h"
+
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -16,15 +18,12 @@
 
 namespace {
 
+using vela_test::Append;
+
 using serialization_test::Candidate;
 using serialization_test::FilledState;
 using serialization_test::Save;
 using serialization_test::TrackerState;
-
-template <typename T>
-void Append(std::string& bytes, const T& value) {
-    bytes.append(reinterpret_cast<const char*>(&value), sizeof(value));
-}
 
 // Reads a snapshot into a state that already holds data; true when the
 // stream is still good afterwards.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ByteBuilder.h"
+
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -13,6 +15,8 @@
 
 namespace {
 
+using vela_test::Append;
+
 using serialization_test::Candidate;
 using serialization_test::FilledState;
 using serialization_test::Save;
@@ -21,11 +25,6 @@ using serialization_test::TrackerState;
 using serialization_test::TRACKING_CALIBRATING;
 using serialization_test::TRACKING_TRACKED;
 using serialization_test::TrackingState;
-
-template <typename T>
-void Append(std::string& bytes, const T& value) {
-    bytes.append(reinterpret_cast<const char*>(&value), sizeof(value));
-}
 
 bool SameBits(float a, float b) {
     return std::memcmp(&a, &b, sizeof(float)) == 0;
