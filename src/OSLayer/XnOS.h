@@ -58,7 +58,7 @@ struct XnOSTimer {
     XnBool bHighRes;
 };
 
-// A time specification: seconds and nanoseconds.
+// A point in time or a time-out: seconds and nanoseconds.
 struct XnOSTime {
     XnInt64 nSeconds;
     XnInt64 nNanoseconds;
