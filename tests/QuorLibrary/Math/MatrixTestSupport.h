@@ -13,9 +13,10 @@
 
 namespace matrix_test {
 
-template <typename T>
-::testing::AssertionResult MatricesNear(const Matrix3X3<T>& expected, const Matrix3X3<T>& actual, double tolerance) {
-    for (int i = 0; i < 9; ++i) {
+// Elements 0 .. n-1 of two matrices within tolerance of each other.
+template <typename TMatrix>
+::testing::AssertionResult ElementsNear(const TMatrix& expected, const TMatrix& actual, int n, double tolerance) {
+    for (int i = 0; i < n; ++i) {
         if (!(std::abs(static_cast<double>(expected[i]) - static_cast<double>(actual[i])) <= tolerance)) {
             return ::testing::AssertionFailure()
                    << "element " << i << ": expected " << expected[i] << ", got " << actual[i] << " (tolerance "
@@ -26,15 +27,13 @@ template <typename T>
 }
 
 template <typename T>
+::testing::AssertionResult MatricesNear(const Matrix3X3<T>& expected, const Matrix3X3<T>& actual, double tolerance) {
+    return ElementsNear(expected, actual, 9, tolerance);
+}
+
+template <typename T>
 ::testing::AssertionResult MatricesNear(const Matrix2X2<T>& expected, const Matrix2X2<T>& actual, double tolerance) {
-    for (int i = 0; i < 4; ++i) {
-        if (!(std::abs(static_cast<double>(expected[i]) - static_cast<double>(actual[i])) <= tolerance)) {
-            return ::testing::AssertionFailure()
-                   << "element " << i << ": expected " << expected[i] << ", got " << actual[i] << " (tolerance "
-                   << tolerance << ")";
-        }
-    }
-    return ::testing::AssertionSuccess();
+    return ElementsNear(expected, actual, 4, tolerance);
 }
 
 template <typename T>
