@@ -263,9 +263,19 @@ XnLogger* XN_LOGGER_RETVAL_CHECKS = xnLoggerOpen("RetValChecks");
 
 // ------------------------------------------------------- writing by mask ---
 
-XnBool xnLogIsEnabled(const XnChar* csLogMask, XnLogSeverity nSeverity) {
+namespace {
+
+// The logging state when a message of this mask and severity passes the
+// filter, else null.
+LogData* DataIfEnabled(const XnChar* csLogMask, XnLogSeverity nSeverity) {
     LogData* pData = LogData::Instance();
-    return pData != nullptr && nSeverity >= MinSeverityOf(pData, csLogMask);
+    return (pData != nullptr && nSeverity >= MinSeverityOf(pData, csLogMask)) ? pData : nullptr;
+}
+
+}  // namespace
+
+XnBool xnLogIsEnabled(const XnChar* csLogMask, XnLogSeverity nSeverity) {
+    return DataIfEnabled(csLogMask, nSeverity) != nullptr;
 }
 
 XnStatus xnLogWrite(const XnChar* csLogMask, XnLogSeverity nSeverity, const XnChar* csFile, XnUInt32 nLine,
@@ -273,8 +283,8 @@ XnStatus xnLogWrite(const XnChar* csLogMask, XnLogSeverity nSeverity, const XnCh
     if (csLogMask == nullptr || csFormat == nullptr) {
         return XN_STATUS_NULL_INPUT_PTR;
     }
-    LogData* pData = LogData::Instance();
-    if (pData == nullptr || nSeverity < MinSeverityOf(pData, csLogMask)) {
+    LogData* pData = DataIfEnabled(csLogMask, nSeverity);
+    if (pData == nullptr) {
         return XN_STATUS_OK;
     }
     va_list args;
@@ -288,8 +298,8 @@ XnStatus xnLogWriteNoEntry(const XnChar* csLogMask, XnLogSeverity nSeverity, con
     if (csLogMask == nullptr || csFormat == nullptr) {
         return XN_STATUS_NULL_INPUT_PTR;
     }
-    LogData* pData = LogData::Instance();
-    if (pData == nullptr || nSeverity < MinSeverityOf(pData, csLogMask)) {
+    LogData* pData = DataIfEnabled(csLogMask, nSeverity);
+    if (pData == nullptr) {
         return XN_STATUS_OK;
     }
     va_list args;
@@ -305,8 +315,8 @@ XnStatus xnLogWriteBinaryData(const XnChar* csLogMask, XnLogSeverity nSeverity, 
     if (csLogMask == nullptr || csFormat == nullptr) {
         return XN_STATUS_NULL_INPUT_PTR;
     }
-    LogData* pData = LogData::Instance();
-    if (pData == nullptr || nSeverity < MinSeverityOf(pData, csLogMask)) {
+    LogData* pData = DataIfEnabled(csLogMask, nSeverity);
+    if (pData == nullptr) {
         return XN_STATUS_OK;
     }
     va_list args;

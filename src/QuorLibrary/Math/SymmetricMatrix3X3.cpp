@@ -299,20 +299,8 @@ void SymmetricMatrix3X3<T>::GetEigenvector(T lambda, Vector3D<T>& v) const {
     const Vector3D<T> r0(a.yy * a.zz - a.yz * a.yz, a.xz * a.yz - a.xy * a.zz, a.xy * a.yz - a.yy * a.xz);
     const Vector3D<T> r1(a.xz * a.yz - a.xy * a.zz, a.xx * a.zz - a.xz * a.xz, a.xy * a.xz - a.xx * a.yz);
     const Vector3D<T> r2(a.xy * a.yz - a.yy * a.xz, a.xy * a.xz - a.xx * a.yz, a.xx * a.yy - a.xy * a.xy);
-    const T q0 = r0.MagnitudeSquared();
-    const T q1 = r1.MagnitudeSquared();
-    const T q2 = r2.MagnitudeSquared();
-    Vector3D<T> r = r2;
-    T q = q2;
-    if (q0 > q1) {
-        if (q0 > q2) {
-            r = r0;
-            q = q0;
-        }
-    } else if (q1 > q2) {
-        r = r1;
-        q = q1;
-    }
+    T q;
+    const Vector3D<T> r = vela_math::LongestOfThree(r0, r1, r2, q);
     v = r * vela_math::ReciprocalSqrt(q);
 }
 

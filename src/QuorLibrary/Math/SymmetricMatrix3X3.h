@@ -16,6 +16,30 @@
 template <typename T>
 class Matrix3X3;
 
+namespace vela_math {
+
+// The longest of three vectors and its squared length in q; ties go to the
+// later vector.
+template <typename T>
+Vector3D<T> LongestOfThree(const Vector3D<T>& v0, const Vector3D<T>& v1, const Vector3D<T>& v2, T& q) {
+    const T q0 = v0.MagnitudeSquared();
+    const T q1 = v1.MagnitudeSquared();
+    const T q2 = v2.MagnitudeSquared();
+    if (q0 > q1) {
+        if (q0 > q2) {
+            q = q0;
+            return v0;
+        }
+    } else if (q1 > q2) {
+        q = q1;
+        return v1;
+    }
+    q = q2;
+    return v2;
+}
+
+}  // namespace vela_math
+
 template <typename T>
 class SymmetricMatrix3X3 {
 public:
@@ -90,20 +114,8 @@ public:
         const Vector3D<T> c0(xx, xy, xz);
         const Vector3D<T> c1(xy, yy, yz);
         const Vector3D<T> c2(xz, yz, zz);
-        const T q0 = c0.MagnitudeSquared();
-        const T q1 = c1.MagnitudeSquared();
-        const T q2 = c2.MagnitudeSquared();
-        Vector3D<T> c = c2;
-        T q = q2;
-        if (q0 > q1) {
-            if (q0 > q2) {
-                c = c0;
-                q = q0;
-            }
-        } else if (q1 > q2) {
-            c = c1;
-            q = q1;
-        }
+        T q;
+        const Vector3D<T> c = vela_math::LongestOfThree(c0, c1, c2, q);
         if (q == T(0)) {
             return Vector3D<T>(1, 0, 0);
         }
