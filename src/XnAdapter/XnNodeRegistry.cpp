@@ -30,6 +30,47 @@ void HandOut(OniStreamHandle hStream, OniFrame* pFrame) {
     }
 }
 
+// The stream of every registered node that has one, in registration order
+// (a stream shared by several nodes is listed once per node). Caller holds
+// the lock.
+std::vector<OniStreamHandle> RegisteredStreams() {
+    std::vector<OniStreamHandle> streams;
+    for (NodeWrapper* pNode : NodeList()) {
+        if (pNode->GetStreamHandle() != nullptr) {
+            streams.push_back(pNode->GetStreamHandle());
+        }
+    }
+    return streams;
+}
+
+// Waits without time limit until one of the streams has a frame, reads it
+// and hands it to the nodes of its stream (hReady). A failing wait or read
+// hands out nothing and its status is returned. Caller holds the lock.
+XnStatus HandOutNextFrame(std::vector<OniStreamHandle>& streams, OniStreamHandle& hReady) {
+    const OniCalls& calls = GetOniCalls();
+    int index = -1;
+    OniStatus rc =
+        calls.waitForAnyStream(streams.data(), static_cast<int>(streams.size()), &index, ONI_TIMEOUT_FOREVER);
+    if (rc != ONI_STATUS_OK) {
+        return rc;
+    }
+    if (index < 0 || index >= static_cast<int>(streams.size())) {
+        return ONI_STATUS_ERROR;
+    }
+    hReady = streams[index];
+    OniFrame* pFrame = nullptr;
+    rc = calls.streamReadFrame(hReady, &pFrame);
+    if (rc != ONI_STATUS_OK) {
+        return rc;
+    }
+    HandOut(hReady, pFrame);
+    // The nodes hold their own references.
+    if (pFrame != nullptr) {
+        calls.frameRelease(pFrame);
+    }
+    return XN_STATUS_OK;
+}
+
 }  // namespace
 
 xnl::List<NodeWrapper*>& g_nodeList = NodeList();
@@ -54,43 +95,38 @@ void UpdateFrameToAll(NodeWrapper& node, OniFrame* pFrame) {
 
 XnStatus UpdateUntil(NodeWrapper& node) {
     xnl::AutoCSLocker lock(NodeListLock());
-    std::vector<OniStreamHandle> streams;
-    for (NodeWrapper* pNode : NodeList()) {
-        if (pNode->GetStreamHandle() != nullptr) {
-            streams.push_back(pNode->GetStreamHandle());
-        }
-    }
+    std::vector<OniStreamHandle> streams = RegisteredStreams();
     const OniStreamHandle hTarget = node.GetStreamHandle();
     if (hTarget == nullptr || std::find(streams.begin(), streams.end(), hTarget) == streams.end()) {
         std::printf("Waiting on unregistered stream!\n");
         return 1;
     }
-    const OniCalls& calls = GetOniCalls();
     for (;;) {
-        int index = -1;
-        OniStatus rc = calls.waitForAnyStream(streams.data(), static_cast<int>(streams.size()), &index,
-                                              ONI_TIMEOUT_FOREVER);
-        if (rc != ONI_STATUS_OK) {
+        OniStreamHandle hReady = nullptr;
+        const XnStatus rc = HandOutNextFrame(streams, hReady);
+        if (rc != XN_STATUS_OK || hReady == hTarget) {
             return rc;
-        }
-        if (index < 0 || index >= static_cast<int>(streams.size())) {
-            return ONI_STATUS_ERROR;
-        }
-        const OniStreamHandle hReady = streams[index];
-        OniFrame* pFrame = nullptr;
-        rc = calls.streamReadFrame(hReady, &pFrame);
-        if (rc != ONI_STATUS_OK) {
-            return rc;
-        }
-        HandOut(hReady, pFrame);
-        // The nodes hold their own references.
-        if (pFrame != nullptr) {
-            calls.frameRelease(pFrame);
-        }
-        if (hReady == hTarget) {
-            return XN_STATUS_OK;
         }
     }
+}
+
+XnStatus UpdateUntilAny() {
+    xnl::AutoCSLocker lock(NodeListLock());
+    std::vector<OniStreamHandle> streams = RegisteredStreams();
+    // Nodes without a stream give nothing to wait on.
+    if (streams.empty()) {
+        return 1;
+    }
+    OniStreamHandle hReady = nullptr;
+    return HandOutNextFrame(streams, hReady);
+}
+
+XnStatus UpdateAll() {
+    xnl::AutoCSLocker lock(NodeListLock());
+    if (NodeList().IsEmpty()) {
+        return 1;
+    }
+    return UpdateUntil(**NodeList().Begin());
 }
 
 }  // namespace xn

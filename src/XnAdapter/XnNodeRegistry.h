@@ -34,5 +34,11 @@ void UpdateFrameToAll(NodeWrapper& node, OniFrame* pFrame);
 // stream!" when no registered node has node's stream; otherwise the failing
 // OpenNI2 wait or read status.
 XnStatus UpdateUntil(NodeWrapper& node);
+// Waits without time limit until any registered node's stream has a frame
+// and hands that frame to the nodes of its stream. Returns the wait's (or
+// the read's) status; 1 when no registered node has a stream.
+XnStatus UpdateUntilAny();
+// UpdateUntil on the first registered node; 1 when none is registered.
+XnStatus UpdateAll();
 
 }  // namespace xn

@@ -1,5 +1,7 @@
 #include "XnAdapter/XnNodes.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "XnAdapter/XnNodeRegistry.h"
@@ -114,6 +116,126 @@ void ProductionNode::SetDeviceFamilies(const char* deviceName) {
     const bool recording = is("oni File");
     m_bFirstFamily = recording || is("KV4410") || is("Kinect");
     m_bSecondFamily = recording || is("Tarbus");
+}
+
+namespace {
+
+// The generic stream properties, 32-bit ints in every family.
+bool IsGenericIntProperty(XnInt32 id) { return id == ONI_STREAM_PROPERTY_MIN_VALUE || id == ONI_STREAM_PROPERTY_MAX_VALUE; }
+
+// A 32-bit signed property, sign-extended.
+OniStatus ReadInt32(OniStreamHandle stream, XnInt32 id, XnUInt64& value) {
+    XnInt32 raw = 0;
+    const OniStatus rc = StreamGetPropertyZeroed(stream, id, &raw, sizeof(raw), nullptr);
+    value = rc == ONI_STATUS_OK ? static_cast<XnUInt64>(static_cast<XnInt64>(raw)) : 0;
+    return rc;
+}
+
+}  // namespace
+
+template <typename Read>
+XnStatus ProductionNode::ReadTranslated(const TranslationPair* table, int perFamily, const XnChar* name,
+                                        Read read) const {
+    XnStatus status = ONI_STATUS_NOT_IMPLEMENTED;
+    const bool families[2] = {m_bFirstFamily, m_bSecondFamily};
+    for (int family = 0; family < 2; ++family) {
+        const XnInt32 id = families[family] ? GetKey(table + family * perFamily, perFamily, name) : 0;
+        if (id == 0) {
+            continue;
+        }
+        status = GetStreamHandle() == nullptr ? static_cast<XnStatus>(ONI_STATUS_ERROR) : read(family, id);
+        if (status == XN_STATUS_OK) {
+            break;
+        }
+    }
+    return status;
+}
+
+XnStatus ProductionNode::GetIntProperty(const XnChar* name, XnUInt64& value) const {
+    value = 0;
+    return ReadTranslated(m_intPropertyTranslation, m_intProperties, name, [&](int family, XnInt32 id) {
+        if (family == 1 || IsGenericIntProperty(id)) {
+            return static_cast<XnStatus>(ReadInt32(GetStreamHandle(), id, value));
+        }
+        // A shorter answer is the low part of the number: the rest stays zero.
+        const OniStatus rc = StreamGetPropertyZeroed(GetStreamHandle(), id, &value, sizeof(value), nullptr);
+        if (rc != ONI_STATUS_OK) {
+            value = 0;
+        }
+        return static_cast<XnStatus>(rc);
+    });
+}
+
+XnStatus ProductionNode::GetRealProperty(const XnChar* name, XnDouble& value) const {
+    value = 0.0;
+    return ReadTranslated(m_realPropertyTranslation, m_realProperties, name, [&](int, XnInt32 id) {
+        int answered = 0;
+        OniStatus rc = StreamGetPropertyZeroed(GetStreamHandle(), id, &value, sizeof(value), &answered);
+        if (rc == ONI_STATUS_OK && answered == static_cast<int>(sizeof(XnFloat))) {
+            XnFloat single = 0.0f;
+            std::memcpy(&single, &value, sizeof(single));
+            value = single;
+        } else if (rc == ONI_STATUS_OK && answered != static_cast<int>(sizeof(value))) {
+            // Neither a double nor a float: no number can be made of it.
+            rc = ONI_STATUS_ERROR;
+        }
+        if (rc != ONI_STATUS_OK) {
+            value = 0.0;
+        }
+        return static_cast<XnStatus>(rc);
+    });
+}
+
+XnStatus ProductionNode::GetGeneralProperty(const XnChar* name, XnUInt32 size, void* buffer) const {
+    if (buffer == nullptr || size > static_cast<XnUInt32>(INT32_MAX)) {
+        return ONI_STATUS_BAD_PARAMETER;
+    }
+    std::memset(buffer, 0, size);
+    return ReadTranslated(m_generalPropertyTranslation, m_generalProperties, name, [&](int, XnInt32 id) {
+        return static_cast<XnStatus>(
+            StreamGetPropertyZeroed(GetStreamHandle(), id, buffer, static_cast<int>(size), nullptr));
+    });
+}
+
+XnStatus DepthGenerator::GetMetaData(DepthMetaData& metaData) const {
+    const OniVideoMode mode = ReadVideoMode(GetStreamHandle());
+    const OniFrame* pFrame = GetFrame();
+    if (pFrame != nullptr) {
+        metaData.Timestamp() = pFrame->timestamp;
+        metaData.FrameID() = static_cast<XnUInt32>(pFrame->frameIndex);
+    }
+    // The frame's own size decides how many pixels its buffer holds: a
+    // stream shared with the application (a lent device) can be cropped or
+    // switched to another mode behind this node's back.
+    const XnUInt64 bytesPerPixel = metaData.BytesPerPixel();
+    const bool holdsItsRows = pFrame != nullptr && pFrame->data != nullptr && pFrame->width >= 0 &&
+                              pFrame->height >= 0 &&
+                              (bytesPerPixel == 0 ||
+                               (static_cast<XnUInt64>(pFrame->stride) == pFrame->width * bytesPerPixel &&
+                                pFrame->dataSize >= 0 &&
+                                static_cast<XnUInt64>(pFrame->dataSize) >=
+                                    static_cast<XnUInt64>(pFrame->width) * pFrame->height * bytesPerPixel));
+    if (!holdsItsRows) {
+        return metaData.AllocateData(static_cast<XnUInt32>(std::max(mode.resolutionX, 0)),
+                                     static_cast<XnUInt32>(std::max(mode.resolutionY, 0)));
+    }
+    const bool cropped = pFrame->croppingEnabled != 0;
+    metaData.SetData(pFrame->data);
+    metaData.XRes() = pFrame->width;
+    metaData.YRes() = pFrame->height;
+    metaData.FullXRes() = cropped ? mode.resolutionX : pFrame->width;
+    metaData.FullYRes() = cropped ? mode.resolutionY : pFrame->height;
+    metaData.XOffset() = cropped ? pFrame->cropOriginX : 0;
+    metaData.YOffset() = cropped ? pFrame->cropOriginY : 0;
+    metaData.DataSize() = static_cast<XnUInt32>(static_cast<XnUInt64>(pFrame->width) * pFrame->height * bytesPerPixel);
+    return XN_STATUS_OK;
+}
+
+bool DepthGenerator::IsMirrored() const {
+    OniBool mirrored = FALSE;
+    return StreamGetPropertyZeroed(GetStreamHandle(), ONI_STREAM_PROPERTY_MIRRORING, &mirrored, sizeof(mirrored),
+                                   nullptr) == ONI_STATUS_OK &&
+           mirrored == TRUE;
 }
 
 XnInt32 ProductionNode::GetKey(const TranslationPair* pairs, int count, const char* name) {

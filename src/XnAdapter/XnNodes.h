@@ -10,7 +10,9 @@
 #include <string>
 
 #include "OSLayer/XnPlatform.h"
+#include "OSLayer/XnStatus.h"
 #include "OniCAPI.h"
+#include "XnAdapter/XnDepthMetaData.h"
 
 // Node types as the node lookup names them.
 enum XnProductionNodeType : XnInt32 {
@@ -86,6 +88,20 @@ public:
     // when none does.
     static XnInt32 GetKey(const TranslationPair* pairs, int count, const char* name);
 
+    // Driver properties by their OpenNI1-era names, read from the node's
+    // stream under the id of the first family that knows the name and
+    // answers, then of the second. The result is an OpenNI2 status: 0, 1 when
+    // the node has no stream (or the driver's failure), 2 when no family of
+    // the device knows the name; the value is 0 unless a read succeeded.
+    // Integers: the first family's are 64-bit unsigned, the second's 32-bit
+    // signed and sign-extended; the generic minimum and maximum depth are
+    // 32-bit in both.
+    XnStatus GetIntProperty(const XnChar* name, XnUInt64& value) const;
+    // 64-bit floating point; a driver that answers 4 bytes gave a float.
+    XnStatus GetRealProperty(const XnChar* name, XnDouble& value) const;
+    // size bytes into buffer; whatever the driver does not answer is zero.
+    XnStatus GetGeneralProperty(const XnChar* name, XnUInt32 size, void* buffer) const;
+
     // Driver property names and their OpenNI2 ids: each table holds the
     // first family's entries followed by the second family's, this many per
     // family.
@@ -97,6 +113,11 @@ public:
     static const TranslationPair m_intPropertyTranslation[2 * m_intProperties];
 
 private:
+    // Runs read(id) for each family of the device that knows name in table
+    // (perFamily entries each), until one succeeds.
+    template <typename Read>
+    XnStatus ReadTranslated(const TranslationPair* table, int perFamily, const XnChar* name, Read read) const;
+
     OniDeviceHandle m_hDevice;
     bool m_bFirstFamily;
     bool m_bSecondFamily;
@@ -106,7 +127,20 @@ class Generator : public ProductionNode {};
 
 class MapGenerator : public Generator {};
 
-class DepthGenerator : public MapGenerator {};
+class DepthGenerator : public MapGenerator {
+public:
+    // Describes the current frame in metaData: its time stamp and index, and
+    // pixels pointing into the frame's buffer (nothing is copied) with the
+    // frame's size, the video mode's size as the full size and the crop
+    // origin as offsets (0 uncropped). Without a frame, or with one whose
+    // buffer does not hold its rows, the map gets its own zeroed buffer of
+    // the video mode's size (AllocateData, whose status is returned). The
+    // pixel format of the metadata is kept.
+    XnStatus GetMetaData(DepthMetaData& metaData) const;
+    // True when the stream reads as mirrored; false when it does not, cannot
+    // be read, or the node has no stream.
+    bool IsMirrored() const;
+};
 
 class ImageGenerator : public MapGenerator {};
 

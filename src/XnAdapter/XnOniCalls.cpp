@@ -1,5 +1,7 @@
 #include "XnAdapter/XnOniCalls.h"
 
+#include <cstring>
+
 namespace xn {
 
 namespace {
@@ -29,6 +31,24 @@ OniStatus StreamGetProperty(OniStreamHandle stream, int propertyId, void* data, 
         return ONI_STATUS_ERROR;
     }
     return g_oniCalls.streamGetProperty(stream, propertyId, data, pDataSize);
+}
+
+OniStatus StreamGetPropertyZeroed(OniStreamHandle stream, int propertyId, void* data, int size, int* pAnswered) {
+    std::memset(data, 0, static_cast<size_t>(size));
+    int answered = size;
+    const OniStatus rc = StreamGetProperty(stream, propertyId, data, &answered);
+    if (pAnswered != nullptr) {
+        *pAnswered = (answered >= 0 && answered <= size) ? answered : size;
+    }
+    return rc;
+}
+
+OniVideoMode ReadVideoMode(OniStreamHandle stream) {
+    OniVideoMode mode;
+    if (StreamGetPropertyZeroed(stream, ONI_STREAM_PROPERTY_VIDEO_MODE, &mode, sizeof(mode), nullptr) != ONI_STATUS_OK) {
+        std::memset(&mode, 0, sizeof(mode));
+    }
+    return mode;
 }
 
 }  // namespace xn

@@ -29,4 +29,13 @@ OniCalls SetOniCalls(const OniCalls& calls);
 // with ONI_STATUS_ERROR without a call.
 OniStatus StreamGetProperty(OniStreamHandle stream, int propertyId, void* data, int* pDataSize);
 
+// Reads a property of size bytes into data, which is zeroed first: OpenNI2's
+// file player answers with fewer bytes than asked (and success) when it
+// stored fewer, leaving the rest of the value as it was. *pAnswered (when
+// given) receives the bytes actually answered, at most size.
+OniStatus StreamGetPropertyZeroed(OniStreamHandle stream, int propertyId, void* data, int size, int* pAnswered);
+
+// The stream's video mode; all zero when there is no stream or the read fails.
+OniVideoMode ReadVideoMode(OniStreamHandle stream);
+
 }  // namespace xn

@@ -92,3 +92,25 @@ TEST(XnMetaDataTest, SizesBeyondThirtyTwoBitsFailWithoutChange) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(XnMetaDataTest, AllocateDataSizesEveryPixelFormat) {
+    struct Case {
+        XnInt32 format;
+        XnUInt32 bytes;
+    };
+    // 5 x 3 pixels of RGB888, YUV422, 8-bit grey, 16-bit grey, JPEG, and no format.
+    const Case cases[] = {{1, 45}, {2, 0}, {3, 15}, {4, 30}, {5, 30}, {0, 0}, {6, 0}, {-1, 0}};
+    for (const Case& c : cases) {
+        xn::MapMetaData map(c.format);
+        ASSERT_EQ(XN_STATUS_OK, map.AllocateData(5, 3)) << c.format;
+        EXPECT_EQ(c.bytes, map.DataSize()) << c.format;
+        EXPECT_EQ(c.bytes, map.OwnedBufferSize()) << c.format;
+        EXPECT_EQ(c.bytes == 0, map.OwnedBuffer() == nullptr) << c.format;
+        EXPECT_EQ(5, map.XRes()) << c.format;
+        EXPECT_EQ(3, map.YRes()) << c.format;
+    }
+}
+
+}  // namespace

@@ -27,6 +27,7 @@ public:
         OniStreamHandle stream;
         int id;
         uint32_t input;  // the first 4 bytes the caller passed in
+        int size;        // the bytes asked for
     };
 
     FakeOniStreams() {
@@ -51,9 +52,18 @@ public:
         Property& p = m_properties[std::make_pair(stream, id)];
         p.bytes.assign(reinterpret_cast<const char*>(&value), reinterpret_cast<const char*>(&value) + sizeof(V));
         p.status = status;
+        p.answersShort = false;
+    }
+    // As OpenNI2's file player stores it: a read of at least sizeof(V) bytes
+    // gets the value's bytes alone, the rest of the caller's buffer untouched,
+    // and success.
+    template <typename V>
+    void SetShortAnsweringProperty(OniStreamHandle stream, int id, const V& value) {
+        SetProperty(stream, id, value);
+        m_properties[std::make_pair(stream, id)].answersShort = true;
     }
     void FailProperty(OniStreamHandle stream, int id, OniStatus status = ONI_STATUS_NOT_SUPPORTED) {
-        m_properties[std::make_pair(stream, id)] = Property{{}, status};
+        m_properties[std::make_pair(stream, id)] = Property{{}, status, false};
     }
 
     // A frame owned here, with no reference held by anyone.
@@ -88,13 +98,14 @@ private:
     struct Property {
         std::vector<char> bytes;
         OniStatus status;
+        bool answersShort;
     };
 
     static OniStatus GetProperty(OniStreamHandle stream, int id, void* data, int* pDataSize) {
         FakeOniStreams& self = *s_pInstance;
         uint32_t input = 0;
         std::memcpy(&input, data, std::min<size_t>(sizeof(input), static_cast<size_t>(*pDataSize)));
-        self.m_reads.push_back(PropertyRead{stream, id, input});
+        self.m_reads.push_back(PropertyRead{stream, id, input, *pDataSize});
         const auto it = self.m_properties.find(std::make_pair(stream, id));
         if (it == self.m_properties.end()) {
             return ONI_STATUS_NOT_SUPPORTED;
@@ -102,10 +113,13 @@ private:
         if (it->second.status != ONI_STATUS_OK) {
             return it->second.status;
         }
-        if (static_cast<size_t>(*pDataSize) != it->second.bytes.size()) {
+        const size_t asked = static_cast<size_t>(*pDataSize);
+        const size_t stored = it->second.bytes.size();
+        if (asked < stored || (asked > stored && !it->second.answersShort)) {
             return ONI_STATUS_BAD_PARAMETER;
         }
-        std::memcpy(data, it->second.bytes.data(), it->second.bytes.size());
+        std::memcpy(data, it->second.bytes.data(), stored);
+        *pDataSize = static_cast<int>(stored);
         return ONI_STATUS_OK;
     }
 

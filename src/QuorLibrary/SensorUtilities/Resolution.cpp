@@ -1,5 +1,7 @@
 #include "QuorLibrary/SensorUtilities/Resolution.h"
 
+#include "XnAdapter/XnNodes.h"
+
 Resolution GetResolution(int xRes, int yRes) {
     for (int r = QQQQVGA; r <= SXGA; ++r) {
         if (g_nXRes[r] == xRes && g_nYRes[r] == yRes) {
@@ -7,6 +9,12 @@ Resolution GetResolution(int xRes, int yRes) {
         }
     }
     return INVALID;
+}
+
+Resolution GetResolution(const xn::DepthGenerator& depth) {
+    xn::DepthMetaData metaData;
+    depth.GetMetaData(metaData);
+    return GetResolution(metaData.XRes(), metaData.YRes());
 }
 
 std::string ToString(Resolution resolution) {

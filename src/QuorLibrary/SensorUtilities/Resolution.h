@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <string>
 
+namespace xn {
+class DepthGenerator;
+}
+
 enum Resolution : int32_t {
     QQQQVGA = 0,   // 40x30
     QQQVGA = 1,    // 80x60
@@ -30,6 +34,8 @@ inline bool IsValidResolution(Resolution resolution) {
 
 // The first resolution of exactly that width and height; INVALID when none.
 Resolution GetResolution(int xRes, int yRes);
+// The resolution of the depth node's map as its metadata describes it now.
+Resolution GetResolution(const xn::DepthGenerator& depth);
 
 // "QQQQVGA" ... "SXGA", "INVALID" for 7, "INVALID_ENUM" for anything else.
 std::string ToString(Resolution resolution);
