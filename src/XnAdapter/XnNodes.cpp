@@ -39,6 +39,8 @@ void NodeWrapper::UpdateFrame(OniFrame* pFrame) {
 void NodeWrapper::UpdateFrameToAll(OniFrame* pFrame) { xn::UpdateFrameToAll(*this, pFrame); }
 
 void NodeWrapper::SetStream(OniStreamHandle hStream) {
+    // Other trackers' frame hand-outs read every registered node's stream.
+    xnl::AutoCSLocker lock(g_nodeListLock);
     if (hStream == m_hStream) {
         return;
     }

@@ -163,6 +163,15 @@ TEST_F(TrackerBaseTest, StreamsBelowQvgaAreRefused) {
     EXPECT_TRUE(Logged("Vela requires QVGA (or higher) resolution on this platform."));
 }
 
+TEST_F(TrackerBaseTest, OnlyAnOpenDeviceCanBeLent) {
+    MinimalTracker tracker;
+    openni::Device closed;
+    EXPECT_EQ(VELA_STATUS_ERROR, tracker.initialize(nullptr));
+    EXPECT_EQ(VELA_STATUS_ERROR, tracker.initialize(&closed));
+    EXPECT_EQ(0, tracker.m_nInitialized);
+    EXPECT_TRUE(Logged("Vela: the device given is not open"));
+}
+
 TEST_F(TrackerBaseTest, AFailingTrackerPartFailsTheInitialisation) {
     openni::Device device;
     ASSERT_EQ(openni::STATUS_OK, device.open(openni::ANY_DEVICE));
@@ -203,7 +212,9 @@ TEST_F(TrackerBaseTest, ReadyForNextFrameComesOnOpenNI2sThreadUntilUnregistered)
         bool onTestThread = false;
         std::thread::id testThread = std::this_thread::get_id();
     } calls;
+    static std::atomic<void*> s_cookie{nullptr};
     VelaUserTrackerCallbacks record = {[](void* cookie) {
+        s_cookie = cookie;
         Calls* pCalls = static_cast<Calls*>(cookie);
         std::lock_guard<std::mutex> lock(pCalls->lock);
         ++pCalls->count;
@@ -220,6 +231,7 @@ TEST_F(TrackerBaseTest, ReadyForNextFrameComesOnOpenNI2sThreadUntilUnregistered)
         std::unique_lock<std::mutex> lock(calls.lock);
         ASSERT_TRUE(calls.changed.wait_for(lock, std::chrono::milliseconds(kTimeoutMs), [&] { return calls.count >= 3; }));
         EXPECT_FALSE(calls.onTestThread);
+        EXPECT_EQ(&calls, s_cookie.load());
     }
     tracker.UnregisterCallbacks();
     int count = 0;

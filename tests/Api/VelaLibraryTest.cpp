@@ -73,20 +73,26 @@ TEST_F(VelaLibraryTest, WithoutIniTheDataDirectoryIsVela2InTheWorkingDirectory) 
 TEST_F(VelaLibraryTest, IniSetsTheDataDirectoryAndTheConsoleShowsTheVersionLine) {
     struct Case {
         const char* consoleKey;
+        bool consoleBefore;
         bool shown;
     };
-    // Console output only for exactly 1; a missing key leaves it as it was (off).
-    const Case cases[] = {{"LogToConsole=1\n", true}, {"LogToConsole=2\n", false}, {"", false}};
+    // Console output on for exactly 1, off for any other value; a missing key
+    // leaves it as it was.
+    const Case cases[] = {{"LogToConsole=1\n", false, true},
+                          {"LogToConsole=2\n", true, false},
+                          {"", false, false},
+                          {"", true, true}};
     for (const Case& c : cases) {
         WriteIni(std::string("[General]\nDataDir=/opt/vela data\n[Log]\nVerbosity=0\n") + c.consoleKey);
+        xnLogSetConsoleOutput(c.consoleBefore);
         std::string out;
         ASSERT_EQ(VELA_STATUS_OK, InitializeCapturingStdout(out));
+        xnLogSetConsoleOutput(FALSE);
         EXPECT_STREQ("/opt/vela data", g_configurationDir);
-        EXPECT_EQ(c.shown, out.find(VersionLine()) != std::string::npos) << c.consoleKey << out;
+        EXPECT_EQ(c.shown, out.find(VersionLine()) != std::string::npos) << c.consoleKey << c.consoleBefore << out;
         ASSERT_FALSE(m_writer.m_entries.empty());
         EXPECT_EQ(VersionLine(), m_writer.m_entries.back().strMessage);
         EXPECT_EQ(XN_LOG_VERBOSE, m_writer.m_entries.back().nSeverity);
-        xnLogSetConsoleOutput(FALSE);
         m_writer.Clear();
     }
 }
