@@ -1,6 +1,7 @@
 #include "Api/VelaLibrary.h"
 
 #include <cstring>
+#include <new>
 
 #include "OSLayer/XnLog.h"
 #include "OSLayer/XnOS.h"
@@ -82,7 +83,11 @@ extern "C" {
 
 VelaStatus velaInitialize() {
     if (g_configurationDir == nullptr) {
-        g_configurationDir = new char[kConfigurationPathSize];
+        g_configurationDir = new (std::nothrow) char[kConfigurationPathSize];
+        if (g_configurationDir == nullptr) {
+            xnLogError(XN_LOG_MASK_ALL, "Vela: out of memory");
+            return VELA_STATUS_ERROR;
+        }
     }
     XnBool exists = FALSE;
     xnOSDoesFileExist(kIniFile, &exists);
