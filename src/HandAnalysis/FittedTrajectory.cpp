@@ -127,10 +127,9 @@ void FittedTrajectory::AddPointUpdate(const SensorTime& t, const Vector3D<float>
     }
     m_models.push_back(model);
     if (m_models.size() > 1) {
-        const ModelFitType& newest = m_models.back();
-        const ModelFitType& previous = *std::prev(m_models.end(), 2);
-        if (previous.T1.SecondsSince(newest.T0) > m_trimOverlap) {
-            Trim(newest.T0);
+        const SensorTime newestStart = m_models.back().T0;
+        if (std::prev(m_models.end(), 2)->T1.SecondsSince(newestStart) > m_trimOverlap) {
+            Trim(newestStart);
         }
         JoinNewestModel();
     } else {
