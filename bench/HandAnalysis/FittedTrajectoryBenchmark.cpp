@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "HandAnalysis/FittedTrajectory.h"
-#include "HandAnalysis/WaveGestureRecognizer.h"
+#include "HandAnalysis/DUZFittedTrajectory.h"
+#include "HandAnalysis/DUZGestureRecognizer.h"
 
 namespace {
 

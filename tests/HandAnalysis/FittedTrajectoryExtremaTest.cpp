@@ -4,7 +4,7 @@
 #include <deque>
 #include <vector>
 
-#include "HandAnalysis/FittedTrajectory.h"
+#include "HandAnalysis/DUZFittedTrajectory.h"
 #include "TrajectoryTestSupport.h"
 
 namespace {

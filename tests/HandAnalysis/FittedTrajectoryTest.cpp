@@ -1,4 +1,4 @@
-#include "HandAnalysis/FittedTrajectory.h"
+#include "HandAnalysis/DUZFittedTrajectory.h"
 
 #include <gtest/gtest.h>
 

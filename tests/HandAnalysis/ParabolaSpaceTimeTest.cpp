@@ -1,4 +1,4 @@
-#include "HandAnalysis/ParabolaSpaceTime.h"
+#include "HandAnalysis/DUZFittedTrajectory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "HandAnalysis/PushGestureRecognizer.h"
+#include "HandAnalysis/DUZGestureRecognizer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "HandAnalysis/RANSACParabola3DTFit.h"
+#include "HandAnalysis/DUZFittedTrajectory.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "HandAnalysis/FittedTrajectory.h"
+#include "HandAnalysis/DUZFittedTrajectory.h"
 #include "NACommon/SensorTime.h"
 #include "QuorLibrary/Math/Vector3D.h"
 

@@ -8,7 +8,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "HandAnalysis/FittedTrajectory.h"
+#include "HandAnalysis/DUZFittedTrajectory.h"
 #include "NACommon/SensorTime.h"
 #include "QuorLibrary/Math/VectorND.h"
 

@@ -1,11 +1,10 @@
-#include "HandAnalysis/WaveGestureRecognizer.h"
+#include "HandAnalysis/DUZGestureRecognizer.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "HandAnalysis/PushGestureRecognizer.h"
 #include "SyntheticPaths.h"
 #include "TrajectoryTestSupport.h"
 

@@ -6,9 +6,8 @@
 #include <cmath>
 #include <string>
 
-#include "HandAnalysis/FittedTrajectory.h"
-#include "HandAnalysis/PushGestureRecognizer.h"
-#include "HandAnalysis/WaveGestureRecognizer.h"
+#include "HandAnalysis/DUZFittedTrajectory.h"
+#include "HandAnalysis/DUZGestureRecognizer.h"
 #include "RenderedHandPath.h"
 
 namespace {

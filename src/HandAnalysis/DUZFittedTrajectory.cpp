@@ -1,5 +1,3 @@
-#include "HandAnalysis/FittedTrajectory.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -7,7 +5,9 @@
 #include <limits>
 #include <vector>
 
-#include "HandAnalysis/RANSACParabola3DTFit.h"
+#include "HandAnalysis/DUZFittedTrajectory.h"
+#include "QuorLibrary/Math/Parabola.h"
+#include "QuorLibrary/Math/QuadraticEquation.h"
 #include "QuorLibrary/Utilities/Array2D.h"
 
 namespace {
@@ -431,3 +431,66 @@ void FittedTrajectory::PopFrontPoint() {
         m_points.pop_front();
     }
 }
+
+int ParabolaSpaceTime::FindRoots(SensorTime& first, SensorTime& second, const float& value) const {
+    const QuadraticEquation<float> equation(m_parabola.m_a, m_parabola.m_b, m_parabola.m_c - value);
+    float u1 = 0.0f;
+    float u2 = 0.0f;
+    const int count = equation.FindRoots(u1, u2);
+    if (count >= 1) {
+        first = m_baseTime.PlusSeconds(u1 + m_parabola.m_x0);
+    }
+    if (count == 2) {
+        second = m_baseTime.PlusSeconds(u2 + m_parabola.m_x0);
+    }
+    return count;
+}
+
+template <typename T>
+RANSACParabola3DTFit<T>::RANSACParabola3DTFit(int iterations, int secondCount, bool adaptive,
+                                              const float& confidence)
+    : RANSAC<T>(iterations, secondCount, adaptive, confidence) {
+    this->m_currentModel.SetSize(kModelParams);
+    this->m_currentSample.SetSize(kSamplesPerModel);
+}
+
+template <typename T>
+T RANSACParabola3DTFit<T>::Distance(const VectorND<T>& model, T t, T x, T y, T z) {
+    const T dx = std::fabs(model[0] * t * t + model[1] * t + model[2] - x);
+    const T dy = std::fabs(model[3] * t * t + model[4] * t + model[5] - y);
+    const T dz = std::fabs(model[6] * t * t + model[7] * t + model[8] - z);
+    return std::max(std::max(dx, dy), dz);
+}
+
+template <typename T>
+T RANSACParabola3DTFit<T>::Point2ModelDist(const VectorND<T>& model, const VectorND<T>& point) {
+    return Distance(model, point[0], point[1], point[2], point[3]);
+}
+
+template <typename T>
+T RANSACParabola3DTFit<T>::Point2ModelDist(const VectorND<T>& model, const Array2D<T>& points, int i) {
+    return Distance(model, points(0, i), points(1, i), points(2, i), points(3, i));
+}
+
+template <typename T>
+bool RANSACParabola3DTFit<T>::FitModel(const VectorND<int>& sample, const Array2D<T>& points, VectorND<T>& model,
+                                       int64_t& /*evaluations*/) {
+    VectorND<T> times(kSamplesPerModel);
+    VectorND<T> values(kSamplesPerModel);
+    for (int s = 0; s < kSamplesPerModel; ++s) {
+        times[s] = points(0, sample[s]);
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int s = 0; s < kSamplesPerModel; ++s) {
+            values[s] = points(axis + 1, sample[s]);
+        }
+        Parabola<T> parabola(T(0), T(ParabolaSpaceTime::kFitScale));
+        parabola.ConstructByLsqrFit(times, values);
+        model[3 * axis] = parabola.m_a;
+        model[3 * axis + 1] = parabola.m_b;
+        model[3 * axis + 2] = parabola.m_c;
+    }
+    return true;
+}
+
+template class RANSACParabola3DTFit<float>;

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <vector>
 
-#include "HandAnalysis/FittedTrajectory.h"
+#include "HandAnalysis/DUZFittedTrajectory.h"
 
 namespace {
 

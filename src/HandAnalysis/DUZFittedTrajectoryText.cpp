@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <ostream>
 
-#include "HandAnalysis/FittedTrajectory.h"
+#include "HandAnalysis/DUZFittedTrajectory.h"
 
 namespace {
 
