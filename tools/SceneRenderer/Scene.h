@@ -16,6 +16,10 @@
 
 namespace vela::scene {
 
+// Key times past this (seconds) are refused: the walking cycle keeps a table
+// over the keys' span, and a longer scene is better cut into several.
+constexpr double kMaxSceneTime = 3600.0;
+
 struct CameraSettings {
     int nWidth = 320;
     int nHeight = 240;
@@ -83,7 +87,8 @@ struct HandMotion {
 };
 
 struct ClipUse {
-    std::string path;
+    std::string path;   // as the scene file names it
+    std::string file;   // the file read: `path` taken from the scene file's folder
     std::shared_ptr<const BvhClip> clip;
     double start = 0.0;
     double end = std::numeric_limits<double>::infinity();

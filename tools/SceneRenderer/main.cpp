@@ -182,11 +182,16 @@ int main(int argc, char** argv) {
     }
 
     const long long frames = count >= 0 ? count : std::max<long long>(0, renderer.FrameCount() - first);
+    const std::string truthName = truthPath.empty() ? std::string("standard output") : truthPath;
     RenderedFrame frame;
     int status = 0;
     for (long long f = first; f < first + frames; ++f) {
         renderer.Render(static_cast<int>(f), frame);
-        std::fprintf(truth, "%s\n", FrameTruthToJson(frame.truth).c_str());
+        const std::string line = FrameTruthToJson(frame.truth) + "\n";
+        if (std::fwrite(line.data(), 1, line.size(), truth) != line.size()) {
+            status = Fail("cannot write the ground truth to " + truthName + ": " + std::strerror(errno));
+            break;
+        }
         if (outDir.empty()) continue;
         char name[64];
         std::snprintf(name, sizeof(name), "%05lld", f);
@@ -217,7 +222,12 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (truth != stdout && std::fclose(truth) != 0) status = Fail("cannot write " + truthPath);
-    std::fflush(stdout);
+    // Buffered lines fail only here when the disk is full.
+    if (std::fflush(truth) != 0 || std::ferror(truth)) {
+        if (status == 0) status = Fail("cannot write the ground truth to " + truthName + ": " + std::strerror(errno));
+    }
+    if (truth != stdout && std::fclose(truth) != 0 && status == 0) {
+        status = Fail("cannot write the ground truth to " + truthName + ": " + std::strerror(errno));
+    }
     return status;
 }

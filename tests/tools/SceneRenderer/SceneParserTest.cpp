@@ -6,6 +6,7 @@
 
 #include "RendererTestSupport.h"
 #include "TempDir.h"
+#include "UnreadableFiles.h"
 
 namespace {
 
@@ -121,8 +122,26 @@ TEST(SceneParser, ErrorsNameTheLineAndTheProblem) {
         {"person\nwave 1\n", "bad time range '1'"},
         {"person\nwave 0..1 hand=middle\n", "bad value 'middle' for hand"},
         {"person\npush 0..1 amplitude=3\n", "unknown key 'amplitude' in 'push'"},
-        {"person\nbvh missing.bvh\n", "cannot open BVH file"},
+        {"person\nbvh missing.bvh\n", "BVH file /nonexistent/missing.bvh: cannot open"},
         {"person\nbvh\n", "'bvh' needs one file name"},
+        // Every number has a range, lists included, and a key comes once.
+        {"person\nat 0 pos=1e30,2000\n", "bad value '1e30,2000' for pos"},
+        {"box center=0,0,1e30\n", "bad value '0,0,1e30' for center"},
+        {"box center=0,0,2000 size=1e30,100,100\n", "bad value '1e30,100,100' for size"},
+        {"box center=0,0,2000 size=0.001,100,100\n", "bad value '0.001,100,100' for size"},
+        {"wall z=1e30\n", "bad value '1e30' for z"},
+        {"person\nat 0 yaw=1e30\n", "bad value '1e30' for yaw"},
+        {"person\npose 0 stand left_arm=1e30,0,0,0\n", "bad value '1e30,0,0,0' for left_arm"},
+        {"person\npose 0 stand spine=0,400,0\n", "bad value '0,400,0' for spine"},
+        {"camera tilt=5 tilt=6\n", "line 1: key 'tilt' given twice in 'camera'"},
+        {"person height=1700 height=1800\n", "key 'height' given twice in 'person'"},
+        {"person\nat 0 pos=0,2000 pos=0,3000\n", "key 'pos' given twice in 'at'"},
+        // Times that would make the walking cycle's table enormous.
+        {"person\nat 1e30 pos=0,2000\n", "line 2: time '1e30' is past the longest scene (3600 s)"},
+        {"person\nat 0 pos=0,2000\nat 1000000 pos=100,2000\n", "time '1000000' is past the longest scene"},
+        {"person\npose 3601 stand\n", "time '3601' is past the longest scene"},
+        {"person\nwave 0..1e6\n", "time '0..1e6' is past the longest scene"},
+        {"person\nbvh clip.bvh start=1e30\n", "bad value '1e30' for start"},
     };
     for (const Case& c : cases) {
         Scene scene;
@@ -135,7 +154,41 @@ TEST(SceneParser, ErrorsNameTheLineAndTheProblem) {
     Scene scene;
     std::string error;
     EXPECT_FALSE(LoadSceneFile("/nonexistent/none.scene", scene, error));
-    EXPECT_NE(std::string::npos, error.find("cannot open scene file"));
+    EXPECT_NE(std::string::npos, error.find("scene file /nonexistent/none.scene: cannot open"));
+    // The longest scene still parses.
+    EXPECT_TRUE(ParseScene("person\nat 0 pos=0,2000\nat 3600 pos=100,2000\n", "", scene, error)) << error;
+}
+
+TEST(SceneParser, ReadsRegularFilesOnlyAndWithinABound) {
+    vela_test::TempDir dir;
+    for (const auto& file : vela_test::MakeUnreadableFiles(dir, ".scene", off_t(5) << 20)) {
+        Scene scene;
+        scene.nFrames = 77;
+        std::string error;
+        EXPECT_FALSE(LoadSceneFile(file.path, scene, error)) << file.path;
+        EXPECT_NE(std::string::npos, error.find("scene file " + file.path + ": " + file.reason)) << error;
+        EXPECT_EQ(77, scene.nFrames);
+    }
+}
+
+// Scenes built in code skip the parser's bounds; far key times still give
+// a bounded walking table and a frame.
+TEST(SceneParser, CodeBuiltScenesWithFarKeyTimesStillRender) {
+    for (const double far : {1e6, 1e30}) {
+        Scene scene = StandingScene();
+        PathKey key;
+        key.time = far;
+        key.hasPosition = true;
+        key.x = 500.0;
+        key.z = 2500.0;
+        scene.people[0].path.push_back(key);
+        SceneRenderer renderer(scene);
+        renderer.SetResolution(32, 24);
+        RenderedFrame frame;
+        renderer.Render(10, frame);
+        EXPECT_EQ(32u * 24u, frame.depth.size());
+        EXPECT_NEAR(0.0, JointAt(frame.truth, 0, Joint::Torso).x, 1.0) << far;
+    }
 }
 
 TEST(SceneParser, ExampleScenesAndTheDefaultSceneLoadAndRender) {
