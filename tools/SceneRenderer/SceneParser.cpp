@@ -232,6 +232,20 @@ private:
                 if (!Switch(line, key, value, s.bShadow)) return false;
             } else if (key == "noise") {
                 if (!Number(line, key, value, s.dNoise, 0.0, 100.0)) return false;
+            } else if (key == "field") {
+                if (!Number(line, key, value, s.dNoiseField, 0.0, 100.0)) return false;
+            } else if (key == "blocks") {
+                if (!Number(line, key, value, s.dNoiseBlocks, 0.0, 100.0)) return false;
+            } else if (key == "levels") {
+                if (value == "device") s.bDeviceLevels = true;
+                else if (value == "table") s.bDeviceLevels = false;
+                else return BadValue(line, key, value);
+            } else if (key == "edges") {
+                if (!Switch(line, key, value, s.bEdges)) return false;
+            } else if (key == "fragments") {
+                if (!Switch(line, key, value, s.bFragments)) return false;
+            } else if (key == "holes") {
+                if (!Switch(line, key, value, s.bHoles)) return false;
             } else if (key == "dropouts") {
                 if (!Number(line, key, value, s.dDropouts, 0.0, 1.0)) return false;
             } else if (key == "seed") {
@@ -338,6 +352,18 @@ private:
                 if (!Number(line, key, value, person.girth, 0.5, 2.0)) return false;
             } else if (key == "walk") {
                 if (!Switch(line, key, value, person.walk)) return false;
+            } else if (key == "body") {
+                if (value == "plain") person.plainBody = true;
+                else if (value == "dressed") person.plainBody = false;
+                else return BadValue(line, key, value);
+            } else if (key == "clothing") {
+                if (!Switch(line, key, value, person.style.bClothing)) return false;
+            } else if (key == "hair") {
+                if (!Switch(line, key, value, person.style.bHair)) return false;
+            } else if (key == "fabric") {
+                if (value == "dark") person.style.bDarkFabric = true;
+                else if (value == "light") person.style.bDarkFabric = false;
+                else return BadValue(line, key, value);
             } else if (key == "face") {
                 if (value == "motion") person.faceMotion = true;
                 else if (value == "keys") person.faceMotion = false;
@@ -502,7 +528,7 @@ bool LoadSceneFile(const std::string& path, Scene& scene, std::string& error) {
 const char* DefaultSceneText() {
     return "# A person walks into a room from the side and stands facing the camera.\n"
            "camera resolution=320x240 elevation=1000 tilt=0 mirror=on\n"
-           "sensor quantise=on shadow=on noise=0.35 seed=1\n"
+           "sensor seed=1\n"
            "frames count=150 fps=30\n"
            "wall z=4500\n"
            "person height=1750\n"
