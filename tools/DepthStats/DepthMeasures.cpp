@@ -20,6 +20,7 @@ constexpr double kHeadSearchMm = 240.0;
 // and no farther down than this.
 constexpr double kShoulderRatio = 1.7;
 constexpr double kShoulderSearchMm = 500.0;
+constexpr double kHeadLeastMm = 150.0;  // shoulders come no nearer the top than a head's height
 // The torso band below the neck.
 constexpr double kTorsoBandTopMm = 250.0;
 constexpr double kTorsoBandBottomMm = 450.0;
@@ -197,19 +198,18 @@ BodyProfile ProfileBody(const FrameInput& in, const std::vector<uint8_t>& main, 
         for (int j = std::max(0, i - 2); j <= std::min(rows - 1, i + 2); ++j) window.push_back(widths[j]);
         smooth[i] = Median(window);
     }
-    int widest = -1;
-    for (int i = 0; i < rows && below[i] <= kHeadSearchMm; ++i) {
-        if (widest < 0 || smooth[i] > smooth[widest]) widest = i;
-    }
-    if (widest < 0) return profile;
-    const double headGuess = smooth[widest];
-    int shoulders = -1;
-    for (int i = widest + 1; i < rows && below[i] <= kShoulderSearchMm; ++i) {
-        if (smooth[i] > kShoulderRatio * headGuess) {
+    // The head: the widest row near the top before the shoulders, the first
+    // row a head's height down this much wider than any above it.
+    int widest = -1, shoulders = -1;
+    for (int i = 0; i < rows && below[i] <= kShoulderSearchMm; ++i) {
+        if (widest >= 0 && below[i] >= kHeadLeastMm && smooth[i] > kShoulderRatio * smooth[widest]) {
             shoulders = i;
             break;
         }
+        if (below[i] <= kHeadSearchMm && (widest < 0 || smooth[i] > smooth[widest])) widest = i;
     }
+    if (widest < 0) return profile;
+    const double headGuess = smooth[widest];
     if (shoulders < 0) {
         profile.hasHead = true;
         profile.headWidth = headGuess;

@@ -309,6 +309,7 @@ void SceneRenderer::Render(int index, RenderedFrame& frame) {
     m_effects.MarkHoles(m_surfaceMaterial, m_surfaceDepth, m_holes);
     const uint64_t frameKey = static_cast<uint64_t>(index) << 8;
     const bool shiftNoise = m_effects.HasShiftNoise();
+    if (shiftNoise) m_effects.PrepareShiftNoise(m_surfaceDepth, m_sensor);
     for (int r = 0; r < height; ++r) {
         for (int c = 0; c < width; ++c) {
             const size_t out = static_cast<size_t>(r) * width + c;
@@ -322,7 +323,7 @@ void SceneRenderer::Render(int index, RenderedFrame& frame) {
             // Correlated noise acts on the exact shift of the surface, so
             // that pixels sharing a block's shift share it exactly.
             uint16_t depth = shiftNoise ? m_sensor.MeasureShift(m_sensor.ShiftOfDepth(z) + noise +
-                                                                    m_effects.ShiftNoise(c, r, m_surfaceDepth.data(), m_sensor),
+                                                                    m_effects.ShiftNoise(c, r),
                                                                 m_settings.bQuantise)
                                         : m_sensor.Measure(z, noise, m_settings.bQuantise);
             if (depth == 0) continue;

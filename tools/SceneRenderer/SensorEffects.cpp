@@ -92,30 +92,64 @@ void SensorEffects::BeginFrame(uint64_t seed, int frame, int width, int height, 
     }
 }
 
-double SensorEffects::ShiftNoise(int column, int row, const double* depth, const SensorModel& sensor) const {
+void SensorEffects::PrepareShiftNoise(const std::vector<double>& depth, const SensorModel& sensor) {
+    m_pDepth = &depth;
+    m_pSensor = &sensor;
+    if (!(m_switches.dBlocks > 0.0)) return;
+    m_nBlockColumns = (m_nWidth + m_nBlock - 1) / m_nBlock;
+    const int blockRows = (m_nHeight + m_nBlock - 1) / m_nBlock;
+    m_blocks.resize(static_cast<size_t>(m_nBlockColumns) * blockRows);
+    for (int br = 0; br < blockRows; ++br) {
+        for (int bc = 0; bc < m_nBlockColumns; ++bc) {
+            const uint64_t key = static_cast<uint64_t>(br) * 65536u + static_cast<uint64_t>(bc);
+            Block& block = m_blocks[static_cast<size_t>(br) * m_nBlockColumns + bc];
+            block.noise = m_switches.dBlocks * NormalFromBits(HashKey(m_nSeed, m_nFrameKey | kBlockStream, key));
+            double nearest = INFINITY, farthest = -INFINITY, sum = 0.0;
+            int count = 0;
+            for (int r = br * m_nBlock; r < std::min(m_nHeight, (br + 1) * m_nBlock); ++r) {
+                for (int c = bc * m_nBlock; c < std::min(m_nWidth, (bc + 1) * m_nBlock); ++c) {
+                    const double z = depth[static_cast<size_t>(r) * m_nWidth + c];
+                    if (std::isnan(z)) continue;
+                    nearest = std::min(nearest, z);
+                    farthest = std::max(farthest, z);
+                    sum += sensor.ShiftOfDepth(z);
+                    ++count;
+                }
+            }
+            block.meanShift = count > 0 && farthest - nearest < JumpAt(nearest) ? sum / count : NAN;
+        }
+    }
+}
+
+double SensorEffects::ShiftNoise(int column, int row) const {
     double noise = 0.0;
     if (m_switches.dField > 0.0) noise += m_switches.dField * m_field.At(column, row);
     if (m_switches.dBlocks > 0.0) {
         const int bc = column / m_nBlock, br = row / m_nBlock;
-        const uint64_t block = static_cast<uint64_t>(br) * 65536u + static_cast<uint64_t>(bc);
-        noise += m_switches.dBlocks * NormalFromBits(HashKey(m_nSeed, m_nFrameKey | kBlockStream, block));
+        const Block& block = m_blocks[static_cast<size_t>(br) * m_nBlockColumns + bc];
+        noise += block.noise;
         if (m_nBlock > 1) {
             // The sensor matches the pattern over windows, not pixels: a
             // block on one surface reports one shift.
+            const std::vector<double>& depth = *m_pDepth;
             const double z = depth[static_cast<size_t>(row) * m_nWidth + column];
-            const double own = sensor.ShiftOfDepth(z);
-            double sum = 0.0;
-            int count = 0;
-            for (int r = br * m_nBlock; r < std::min(m_nHeight, (br + 1) * m_nBlock); ++r) {
-                for (int c = bc * m_nBlock; c < std::min(m_nWidth, (bc + 1) * m_nBlock); ++c) {
-                    const double q = depth[static_cast<size_t>(r) * m_nWidth + c];
-                    if (std::fabs(q - z) < JumpAt(z)) {
-                        sum += sensor.ShiftOfDepth(q);
-                        ++count;
+            double mean = block.meanShift;
+            if (std::isnan(mean)) {
+                // A block across a depth jump: the pixels on this one's side.
+                double sum = 0.0;
+                int count = 0;
+                for (int r = br * m_nBlock; r < std::min(m_nHeight, (br + 1) * m_nBlock); ++r) {
+                    for (int c = bc * m_nBlock; c < std::min(m_nWidth, (bc + 1) * m_nBlock); ++c) {
+                        const double q = depth[static_cast<size_t>(r) * m_nWidth + c];
+                        if (std::fabs(q - z) < JumpAt(z)) {
+                            sum += m_pSensor->ShiftOfDepth(q);
+                            ++count;
+                        }
                     }
                 }
+                mean = sum / count;
             }
-            noise += sum / count - own;
+            noise += mean - m_pSensor->ShiftOfDepth(z);
         }
     }
     return noise;

@@ -52,11 +52,13 @@ public:
     void BeginFrame(uint64_t seed, int frame, int width, int height, const EffectSwitches& switches);
 
     bool HasShiftNoise() const { return m_switches.dField > 0.0 || m_switches.dBlocks > 0.0; }
+    // Takes the output image's surface depth (NaN where nothing is seen)
+    // for ShiftNoise; it must stay unchanged meanwhile.
+    void PrepareShiftNoise(const std::vector<double>& depth, const SensorModel& sensor);
     // Correlated noise of output pixel (column, row), shift units. With
     // blocks on, a block's pixels on one surface also share its shift: the
-    // difference to the block's mean shift is part of the noise. `depth`
-    // is the output image's surface depth (NaN where nothing is seen).
-    double ShiftNoise(int column, int row, const double* depth, const SensorModel& sensor) const;
+    // difference to the block's mean shift is part of the noise.
+    double ShiftNoise(int column, int row) const;
 
     // Sets holes[i] to 1 where a material loses its depth: clusters on hair,
     // dark fabric and skin, more of them farther away, most small and some
@@ -84,6 +86,16 @@ private:
     std::vector<std::pair<uint64_t, int>> m_frontier;  // a heap
     std::vector<uint8_t> m_touched;
     std::vector<double> m_original;
+    // Per block: its noise, and the mean shift of its pixels when they all
+    // lie on one surface (NaN otherwise).
+    struct Block {
+        double noise;
+        double meanShift;
+    };
+    std::vector<Block> m_blocks;
+    int m_nBlockColumns = 0;
+    const std::vector<double>* m_pDepth = nullptr;
+    const SensorModel* m_pSensor = nullptr;
     std::vector<std::pair<uint64_t, int>> m_order;
 };
 

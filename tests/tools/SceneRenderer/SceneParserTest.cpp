@@ -19,12 +19,13 @@ TEST(SceneParser, ReadsEveryKeyword) {
         "# comment line\n"
         "camera resolution=640x480 hfov=1.0 elevation=1200 tilt=7.5 mirror=off  # trailing comment\n"
         "sensor quantise=off shadow=off noise=0.2 dropouts=0.01 seed=42 max_depth=8000 zpd=120\n"
+        "sensor levels=table field=0.5 blocks=0.25 edges=off fragments=off holes=off\n"
         "frames count=12 fps=15\n"
         "floor off\n"
         "wall z=4200\n"
         "wall x=-1800\n"
         "box center=500,250,3000 size=400,500,300 yaw=30\n"
-        "person height=1650 girth=1.1 walk=off face=motion\n"
+        "person height=1650 girth=1.1 walk=off face=motion clothing=off hair=off fabric=light\n"
         "  at 0 pos=-100,2000 yaw=10\n"
         "  at 2 yaw=20\n"
         "  pose 0 stand\n"
@@ -35,7 +36,7 @@ TEST(SceneParser, ReadsEveryKeyword) {
         "  swipe 5..6 direction=left length=400\n"
         "  circle 6..8 radius=120 period=1.2 direction=cw\n"
         "  bvh clip.bvh start=8 end=12 speed=0.5 loop=on\n"
-        "person\n";
+        "person body=plain\n";
     Scene s;
     std::string error;
     ASSERT_TRUE(ParseScene(text, dir.Path(), s, error)) << error;
@@ -50,6 +51,12 @@ TEST(SceneParser, ReadsEveryKeyword) {
     EXPECT_EQ(0.2, s.sensor.dNoise);
     EXPECT_EQ(0.01, s.sensor.dDropouts);
     EXPECT_EQ(42u, s.sensor.nSeed);
+    EXPECT_FALSE(s.sensor.bDeviceLevels);
+    EXPECT_EQ(0.5, s.sensor.dNoiseField);
+    EXPECT_EQ(0.25, s.sensor.dNoiseBlocks);
+    EXPECT_FALSE(s.sensor.bEdges);
+    EXPECT_FALSE(s.sensor.bFragments);
+    EXPECT_FALSE(s.sensor.bHoles);
     EXPECT_EQ(8000, s.sensor.params.nDeviceMaxDepthValue);
     EXPECT_EQ(12, s.nFrames);
     EXPECT_EQ(15.0, s.dFps);
@@ -65,6 +72,10 @@ TEST(SceneParser, ReadsEveryKeyword) {
     EXPECT_EQ(1.1, p.girth);
     EXPECT_FALSE(p.walk);
     EXPECT_TRUE(p.faceMotion);
+    EXPECT_FALSE(p.plainBody);
+    EXPECT_FALSE(p.style.bClothing);
+    EXPECT_FALSE(p.style.bHair);
+    EXPECT_FALSE(p.style.bDarkFabric);
     ASSERT_EQ(2u, p.path.size());
     EXPECT_TRUE(p.path[0].hasPosition);
     EXPECT_FALSE(p.path[1].hasPosition);
@@ -83,9 +94,12 @@ TEST(SceneParser, ReadsEveryKeyword) {
     ASSERT_EQ(1u, p.clips.size());
     EXPECT_TRUE(p.clips[0].loop);
     EXPECT_EQ(3, p.clips[0].clip->FrameCount());
-    // Defaults of an empty person.
+    // The second person: the plain body; the dressed body's style keeps its
+    // defaults (clothing, hair, dark fabric).
     EXPECT_EQ(1750.0, s.people[1].height);
     EXPECT_TRUE(s.people[1].walk);
+    EXPECT_TRUE(s.people[1].plainBody);
+    EXPECT_TRUE(s.people[1].style.bClothing && s.people[1].style.bHair && s.people[1].style.bDarkFabric);
     // And it renders.
     SceneRenderer renderer(s);
     RenderedFrame frame;
@@ -104,6 +118,11 @@ TEST(SceneParser, ErrorsNameTheLineAndTheProblem) {
         {"camera resolution=0x240\n", "bad value"},
         {"camera zoom=2\n", "unknown key 'zoom' in 'camera'"},
         {"camera mirror=maybe\n", "bad value 'maybe' for mirror"},
+        {"sensor levels=round\n", "bad value 'round' for levels"},
+        {"sensor field=-0.1\n", "bad value '-0.1' for field"},
+        {"sensor holes=sometimes\n", "bad value 'sometimes' for holes"},
+        {"person fabric=red\n", "bad value 'red' for fabric"},
+        {"person body=robot\n", "bad value 'robot' for body"},
         {"sensor noise=-1\n", "bad value '-1' for noise"},
         {"sensor param_coeff=0\n", "sensor parameters"},
         {"sensor max_depth=200\n", "sensor parameters"},
