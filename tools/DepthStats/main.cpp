@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DepthStats/MeasureSummary.h"
+#include "DepthStats/RenderedPerson.h"
 #include "SceneRenderer/DepthCamera.h"
 #include "SceneRenderer/SceneRenderer.h"
 #include "SyntheticCamera/DepthImageFile.h"
@@ -62,12 +63,9 @@ struct Output {
     void Put(const std::string& line) {
         if (std::fputs(line.c_str(), stdout) < 0 || std::fputc('\n', stdout) < 0) failed = true;
     }
-    bool Measure(int frame, const depthstats::FrameInput& input, std::string& error) {
-        depthstats::FrameMeasures measures;
-        if (!depthstats::MeasureFrame(input, measures, error)) return false;
+    void Add(int frame, const depthstats::FrameMeasures& measures) {
         summary.Add(measures);
         if (perFrame) Put(depthstats::FrameMeasuresToJson(frame, measures));
-        return true;
     }
 };
 
@@ -94,19 +92,11 @@ int MeasureScene(const std::string& name, long long first, long long count, cons
     if (user > static_cast<long long>(sceneDef.people.size())) return Fail("the scene has no person " + std::to_string(user));
     const long long frames = count >= 0 ? count : std::max<long long>(0, renderer.FrameCount() - first);
     scene::RenderedFrame frame;
-    std::vector<uint8_t> mask;
     for (long long f = first; f < first + frames; ++f) {
         renderer.Render(static_cast<int>(f), frame);
-        mask.resize(frame.users.size());
-        for (size_t i = 0; i < mask.size(); ++i) mask[i] = frame.users[i] == user;
-        depthstats::FrameInput input;
-        input.nWidth = frame.nWidth;
-        input.nHeight = frame.nHeight;
-        input.pDepth = frame.depth.data();
-        input.pMask = mask.data();
-        input.dPixelFactor = renderer.Camera().PixelFactor();
-        input.pShiftToDepth = &renderer.Sensor().ShiftToDepthTable();
-        if (!output.Measure(static_cast<int>(f), input, error)) return Fail(error);
+        depthstats::FrameMeasures measures;
+        if (!depthstats::MeasureRenderedPerson(frame, static_cast<int>(user), renderer, measures, error)) return Fail(error);
+        output.Add(static_cast<int>(f), measures);
     }
     return 0;
 }
@@ -155,7 +145,9 @@ int MeasureImages(const std::string& dir, long long first, long long count, doub
         input.pMask = mask.data();
         input.dPixelFactor = camera.PixelFactor();
         input.pShiftToDepth = &sensor.ShiftToDepthTable();
-        if (!output.Measure(static_cast<int>(f), input, error)) return Fail(error);
+        depthstats::FrameMeasures measures;
+        if (!depthstats::MeasureFrame(input, measures, error)) return Fail(error);
+        output.Add(static_cast<int>(f), measures);
     }
     return 0;
 }

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <string>
 
-#include "DepthStats/DepthMeasures.h"
+#include "DepthStats/RenderedPerson.h"
 #include "SceneRenderer/SceneRenderer.h"
 
 namespace {
@@ -52,18 +52,9 @@ TEST(DepthRealism, DefaultRenderingMeasuresLikeRecordedFrames) {
         scene::RenderedFrame frame;
         for (const int index : {0, 4, 9}) {
             renderer.Render(index, frame);
-            std::vector<uint8_t> mask(frame.users.size());
-            for (size_t i = 0; i < mask.size(); ++i) mask[i] = frame.users[i] == 1;
-            depthstats::FrameInput input;
-            input.nWidth = frame.nWidth;
-            input.nHeight = frame.nHeight;
-            input.pDepth = frame.depth.data();
-            input.pMask = mask.data();
-            input.dPixelFactor = renderer.Camera().PixelFactor();
-            input.pShiftToDepth = &renderer.Sensor().ShiftToDepthTable();
             depthstats::FrameMeasures measures;
             std::string error;
-            ASSERT_TRUE(depthstats::MeasureFrame(input, measures, error)) << error;
+            ASSERT_TRUE(depthstats::MeasureRenderedPerson(frame, 1, renderer, measures, error)) << error;
             const std::string where = "at " + std::to_string(int(measures.dMedianDepth)) + " mm, frame " + std::to_string(index);
             for (const depthstats::NamedValue& value : depthstats::MeasureList(measures)) {
                 for (const Range& range : kRecorded) {

@@ -1,26 +1,15 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "../SceneRenderer/CommandTestSupport.h"
 #include "TempDir.h"
 
 namespace {
 
-int RunCommand(const std::string& command, const vela_test::TempDir& dir) {
-    const int status = std::system((command + " >" + dir.File("stdout.txt") + " 2>" + dir.File("stderr.txt")).c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using vela_test::Lines;
+using vela_test::RunCommand;
 
 std::string Measures(const std::string& summary) { return summary.substr(summary.find("\"frames\":")); }
 

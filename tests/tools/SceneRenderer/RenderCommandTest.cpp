@@ -1,28 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sstream>
-#include <sys/wait.h>
-
+#include "CommandTestSupport.h"
 #include "SceneRenderer/ImageWriter.h"
 #include "TempDir.h"
 
 namespace {
 
+using vela_test::Lines;
+
 // `shellPrefix` runs before the command in the same shell, e.g. to limit
 // the size of the files it may write.
 int RunRender(const std::string& arguments, const vela_test::TempDir& dir, const std::string& shellPrefix = "") {
-    const std::string command = shellPrefix + std::string(VELA_RENDER_EXE) + " " + arguments + " >" +
-                                dir.File("stdout.txt") + " 2>" + dir.File("stderr.txt");
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+    return vela_test::RunCommand(shellPrefix + std::string(VELA_RENDER_EXE) + " " + arguments, dir);
 }
 
 TEST(RenderCommand, WritesImagesAndOneTruthLinePerFrame) {
