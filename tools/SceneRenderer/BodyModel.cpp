@@ -235,20 +235,28 @@ void BuildBodyShapes(const BodyDimensions& d, const Skeleton& s, std::vector<Sha
         shapes.push_back(MakeRoundCone(knee, ankle, 0.030 * h * g, 0.019 * h * g, legHinge, 1.0,
                                        static_cast<uint8_t>(kPartLeftLowerLeg + side)));
 
-        // Feet stay level and point where the knee bends forward.
-        const Vec3 up(0, 1, 0);
-        Vec3 forward = Cross(legHinge, up);
-        forward.y = 0.0;
-        forward = Normalized(forward, Normalized(Vec3(-rp.m[0][2], 0.0, -rp.m[2][2]), Vec3(0, 0, -1)));
-        const Vec3 across = Cross(up, forward);
-        Shape foot;
-        foot.kind = Shape::Kind::Box;
-        foot.part = static_cast<uint8_t>(kPartLeftFoot + side);
-        foot.origin = ankle + up * (-0.575 * d.ankleHeight) + forward * (0.3 * d.footLength);
-        foot.axes = Mat3::FromColumns(across * (0.029 * h * g), up * (0.425 * d.ankleHeight),
-                                      forward * (0.5 * d.footLength));
-        shapes.push_back(foot);
+        shapes.push_back(MakeFoot(d, s, side, 0.029 * h * g, 0.0));
     }
+}
+
+Shape MakeFoot(const BodyDimensions& d, const Skeleton& s, int side, double halfWidth, double padding) {
+    // Feet stay level and point where the knee bends forward.
+    const Mat3& rp = s.pelvisFrame;
+    static const Joint kAnkle[2] = {Joint::LeftFoot, Joint::RightFoot};
+    const Vec3& ankle = s[kAnkle[side]];
+    const Vec3 legHinge = s.legHinges[side];
+    const Vec3 up(0, 1, 0);
+    Vec3 forward = Cross(legHinge, up);
+    forward.y = 0.0;
+    forward = Normalized(forward, Normalized(Vec3(-rp.m[0][2], 0.0, -rp.m[2][2]), Vec3(0, 0, -1)));
+    const Vec3 across = Cross(up, forward);
+    Shape foot;
+    foot.kind = Shape::Kind::Box;
+    foot.part = static_cast<uint8_t>(kPartLeftFoot + side);
+    foot.origin = ankle + up * (-0.575 * d.ankleHeight) + forward * (0.3 * d.footLength);
+    foot.axes = Mat3::FromColumns(across * (halfWidth + padding), up * (0.425 * d.ankleHeight + padding),
+                                  forward * (0.5 * d.footLength + padding));
+    return foot;
 }
 
 double ShapeVolume(const Shape& shape, Vec3& centroid) {

@@ -114,12 +114,24 @@ struct Skeleton {
 
 Skeleton ComputeSkeleton(const BodyDimensions& dims, const BodyPose& pose);
 
+// What a surface is made of, for the sensor: how readily it loses depth
+// (hair and dark fabric reflect little of the projector's light) and
+// whether it is loose cloth that folds.
+enum SurfaceMaterial : uint8_t {
+    kMaterialPlain = 0,  // scenery and the plain body: never loses depth by itself
+    kMaterialSkin,
+    kMaterialHair,
+    kMaterialLightFabric,
+    kMaterialDarkFabric,
+};
+
 // An analytic solid in some frame: a round cone (the hull of two spheres),
 // an ellipsoid or a box, each an affine image of a unit shape.
 struct Shape {
     enum class Kind : uint8_t { RoundCone, Ellipsoid, Box };
     Kind kind = Kind::Ellipsoid;
     uint8_t part = kPartNone;
+    uint8_t material = kMaterialPlain;
     // Local to frame: p = origin + axes * q. For a round cone the local
     // shape runs from (0, 0, 0) with radius ra to (0, length, 0) with radius
     // rb; an ellipsoid is the unit ball, a box the cube [-1, 1]^3.
@@ -135,8 +147,13 @@ struct Shape {
 Shape MakeRoundCone(const Vec3& a, const Vec3& b, double ra, double rb, const Vec3& wide,
                     double ratio, uint8_t part);
 
-// The body's solids in body coordinates.
+// The plain body's solids in body coordinates: smooth round limbs and torso,
+// kept for analytic tests (DressedBody.h builds the realistic one).
 void BuildBodyShapes(const BodyDimensions& dims, const Skeleton& skeleton, std::vector<Shape>& shapes);
+
+// The box of a foot or shoe, level, pointing where the knee bends, under the
+// ankle; `padding` thickens it on every side (below the floor, unseen).
+Shape MakeFoot(const BodyDimensions& dims, const Skeleton& skeleton, int side, double halfWidth, double padding);
 
 // Volume and centroid of a shape (round cones approximately).
 double ShapeVolume(const Shape& shape, Vec3& centroid);

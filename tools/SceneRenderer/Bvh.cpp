@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+
+#include "SceneRenderer/RegularFile.h"
 
 namespace vela::scene {
 
@@ -14,25 +14,27 @@ namespace {
 
 constexpr int kMaxJoints = 1024;
 constexpr int kMaxFrames = 10000000;
+// Long published captures stay well below this; a token costs far less
+// than the file's bytes, so memory stays bounded too.
+constexpr size_t kMaxFileBytes = 32u << 20;
+constexpr double kMaxFrameTime = 10.0;  // seconds
 
+// A word of the text by position, so that a large file costs eight bytes a
+// word; the line is counted only for an error message.
 struct Token {
-    std::string text;
-    int line;
+    uint32_t start;
+    uint32_t length;
 };
 
 std::vector<Token> Tokenize(const std::string& text) {
     std::vector<Token> tokens;
-    int line = 1;
     size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
-        if (c == '\n') {
-            ++line;
-            ++i;
-        } else if (std::isspace(static_cast<unsigned char>(c))) {
+        if (std::isspace(static_cast<unsigned char>(c))) {
             ++i;
         } else if (c == '{' || c == '}') {
-            tokens.push_back({std::string(1, c), line});
+            tokens.push_back({static_cast<uint32_t>(i), 1});
             ++i;
         } else {
             size_t j = i;
@@ -40,11 +42,15 @@ std::vector<Token> Tokenize(const std::string& text) {
                    text[j] != '}') {
                 ++j;
             }
-            tokens.push_back({text.substr(i, j - i), line});
+            tokens.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(j - i)});
             i = j;
         }
     }
     return tokens;
+}
+
+int LineAt(const std::string& text, size_t offset) {
+    return 1 + static_cast<int>(std::count(text.begin(), text.begin() + std::min(offset, text.size()), '\n'));
 }
 
 bool ParseNumber(const std::string& s, double& value) {
@@ -118,14 +124,12 @@ Mat3 FrameFrom(const Vec3& left, const Vec3& right, const Vec3& up) {
 }  // namespace
 
 bool BvhClip::Load(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open BVH file " + path;
+    std::string text;
+    if (!ReadRegularFile(path, kMaxFileBytes, text, error)) {
+        error = "BVH file " + error;
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!Parse(text.str(), error)) {
+    if (!Parse(text, error)) {
         error = path + ": " + error;
         return false;
     }
@@ -133,22 +137,27 @@ bool BvhClip::Load(const std::string& path, std::string& error) {
 }
 
 bool BvhClip::Parse(const std::string& text, std::string& error) {
+    if (text.size() > kMaxFileBytes) {
+        error = "more than " + std::to_string(kMaxFileBytes) + " bytes";
+        return false;
+    }
     const std::vector<Token> tokens = Tokenize(text);
     size_t pos = 0;
-    auto fail = [&error, &tokens, &pos](const std::string& what) {
-        const int line = pos < tokens.size() ? tokens[pos].line : (tokens.empty() ? 1 : tokens.back().line);
-        error = "line " + std::to_string(line) + ": " + what;
+    auto word = [&text, &tokens](size_t i) { return text.substr(tokens[i].start, tokens[i].length); };
+    auto fail = [&](const std::string& what) {
+        const size_t at = pos < tokens.size() ? tokens[pos].start : (tokens.empty() ? 0 : tokens.back().start);
+        error = "line " + std::to_string(LineAt(text, at)) + ": " + what;
         return false;
     };
-    auto expect = [&](const char* word) {
-        if (pos >= tokens.size() || Lower(tokens[pos].text) != Lower(word)) {
+    auto expect = [&](const char* expected) {
+        if (pos >= tokens.size() || Lower(word(pos)) != Lower(expected)) {
             return false;
         }
         ++pos;
         return true;
     };
     auto number = [&](double& v) {
-        if (pos >= tokens.size() || !ParseNumber(tokens[pos].text, v)) return false;
+        if (pos >= tokens.size() || !ParseNumber(word(pos), v)) return false;
         ++pos;
         return true;
     };
@@ -163,7 +172,7 @@ bool BvhClip::Parse(const std::string& text, std::string& error) {
         // At a joint name: "ROOT/JOINT name {" already consumed up to name.
         if (pos >= tokens.size()) return fail("unexpected end of the hierarchy");
         JointDef joint;
-        joint.name = tokens[pos++].text;
+        joint.name = word(pos++);
         joint.parent = stack.empty() ? -1 : stack.back();
         if (!first && joint.parent < 0) return fail("joint outside the root");
         first = false;
@@ -180,14 +189,14 @@ bool BvhClip::Parse(const std::string& text, std::string& error) {
         joint.firstChannel = channelCount;
         for (int c = 0; c < static_cast<int>(count); ++c) {
             if (pos >= tokens.size()) return fail("missing channel names");
-            const std::string ch = Lower(tokens[pos].text);
+            const std::string ch = Lower(word(pos));
             static const char* const kNames[6] = {"xposition", "yposition", "zposition",
                                                   "xrotation", "yrotation", "zrotation"};
             int id = -1;
             for (int k = 0; k < 6; ++k) {
                 if (ch == kNames[k]) id = k;
             }
-            if (id < 0) return fail("unknown channel " + tokens[pos].text);
+            if (id < 0) return fail("unknown channel " + word(pos));
             joint.channels.push_back(id);
             ++pos;
         }
@@ -200,21 +209,21 @@ bool BvhClip::Parse(const std::string& text, std::string& error) {
         bool nextJoint = false;
         while (!nextJoint) {
             if (pos >= tokens.size()) return fail("unexpected end of the hierarchy");
-            const std::string word = Lower(tokens[pos].text);
-            if (word == "joint") {
+            const std::string keyword = Lower(word(pos));
+            if (keyword == "joint") {
                 ++pos;
                 nextJoint = true;
-            } else if (word == "end") {
+            } else if (keyword == "end") {
                 ++pos;
                 if (!expect("Site") || !expect("{") || !expect("OFFSET")) return fail("bad End Site");
                 double x, y, z;
                 if (!number(x) || !number(y) || !number(z) || !expect("}")) return fail("bad End Site");
-            } else if (word == "}") {
+            } else if (keyword == "}") {
                 ++pos;
                 stack.pop_back();
                 if (stack.empty()) break;
             } else {
-                return fail("unexpected '" + tokens[pos].text + "' in the hierarchy");
+                return fail("unexpected '" + word(pos) + "' in the hierarchy");
             }
         }
         if (!nextJoint) break;
@@ -227,12 +236,12 @@ bool BvhClip::Parse(const std::string& text, std::string& error) {
     }
     if (!expect("Frame") || !expect("Time:")) return fail("expected 'Frame Time:'");
     double frameTime = 0;
-    if (!number(frameTime) || !(frameTime > 0.0)) return fail("bad frame time");
+    if (!number(frameTime) || !(frameTime > 0.0) || frameTime > kMaxFrameTime) return fail("bad frame time");
     const size_t needed = static_cast<size_t>(frames) * static_cast<size_t>(channelCount);
     if (tokens.size() - pos < needed) return fail("fewer motion values than frames x channels");
     std::vector<double> values(needed);
     for (size_t i = 0; i < needed; ++i) {
-        if (!number(values[i])) return fail("bad motion value '" + tokens[pos].text + "'");
+        if (!number(values[i])) return fail("bad motion value '" + word(pos) + "'");
     }
     // Values past the declared frames are ignored: some published files
     // carry one frame more than their header says.

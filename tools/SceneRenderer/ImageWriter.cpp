@@ -6,18 +6,28 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+
+#include "SceneRenderer/RegularFile.h"
 
 namespace vela::scene {
 
 namespace {
 
+// Larger PGM files are refused unread.
+constexpr size_t kMaxPgmBytes = size_t(8192) * 8192 * 2 + 4096;
+
 bool WriteFile(const std::string& path, const void* data, size_t size, std::string& error) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (out) out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!out) {
-        error = "cannot write " + path;
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    // A full disk may show only when the buffer is flushed on closing.
+    const bool written = std::fwrite(data, 1, size, out) == size && std::fflush(out) == 0;
+    const int savedErrno = errno;
+    const bool closed = std::fclose(out) == 0;
+    if (!written || !closed) {
+        error = "cannot write " + path + ": " + std::strerror(written ? errno : savedErrno);
         return false;
     }
     return true;
@@ -139,14 +149,8 @@ bool WritePngRgb(const std::string& path, int width, int height, const uint8_t* 
 }
 
 bool ReadPgm(const std::string& path, int& width, int& height, std::vector<uint16_t>& pixels, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open " + path;
-        return false;
-    }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    const std::string data = buffer.str();
+    std::string data;
+    if (!ReadRegularFile(path, kMaxPgmBytes, data, error)) return false;
     size_t pos = 0;
     auto field = [&data, &pos](long& value) {
         while (pos < data.size()) {

@@ -150,8 +150,11 @@ PersonMotion::PersonMotion(const PersonDef& person)
     }
 
     // Signed distance along the facing direction drives the walking phase.
+    // Scenes built in code skip the parser's bound on key times: the table
+    // covers at most the longest scene and the cycle holds past it.
     m_dWalkStart = times.front();
-    const double span = times.back() - times.front();
+    const double keySpan = times.back() - times.front();
+    const double span = keySpan > 0.0 ? std::min(keySpan, kMaxSceneTime) : 0.0;
     const size_t steps = static_cast<size_t>(std::ceil(span / kWalkStep));
     m_walkDistance.assign(steps + 1, 0.0);
     for (size_t i = 1; i <= steps; ++i) {

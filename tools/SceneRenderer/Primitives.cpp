@@ -33,7 +33,7 @@ double Stretch(const Mat3& m) {
 }  // namespace
 
 RenderPrimitive::RenderPrimitive(const Shape& shape, uint16_t user)
-    : m_kind(shape.kind), m_nUser(user), m_nPart(shape.part) {
+    : m_kind(shape.kind), m_nUser(user), m_nPart(shape.part), m_nMaterial(shape.material) {
     m_toLocal = shape.axes.Inverse();
     m_eye = m_toLocal * (-shape.origin);
     Vec3 localCentre;

@@ -23,6 +23,7 @@ public:
 
     uint16_t User() const { return m_nUser; }
     uint8_t Part() const { return m_nPart; }
+    uint8_t Material() const { return m_nMaterial; }
     // Camera-space bounding sphere.
     const Vec3& BoundCentre() const { return m_boundCentre; }
     double BoundRadius() const { return m_dBoundRadius; }
@@ -40,6 +41,7 @@ private:
     Shape::Kind m_kind;
     uint16_t m_nUser;
     uint8_t m_nPart;
+    uint8_t m_nMaterial;
     Mat3 m_toLocal;
     Vec3 m_eye;             // camera centre in local coordinates
     Vec3 m_boundCentre;

@@ -12,9 +12,14 @@
 #include "SceneRenderer/BodyModel.h"
 #include "SceneRenderer/Bvh.h"
 #include "SceneRenderer/DepthCamera.h"
+#include "SceneRenderer/DressedBody.h"
 #include "SceneRenderer/SensorModel.h"
 
 namespace vela::scene {
+
+// Key times past this (seconds) are refused: the walking cycle keeps a table
+// over the keys' span, and a longer scene is better cut into several.
+constexpr double kMaxSceneTime = 3600.0;
 
 struct CameraSettings {
     int nWidth = 320;
@@ -25,12 +30,22 @@ struct CameraSettings {
     bool bMirror = true;         // the system expects a mirrored stream
 };
 
+// The defaults are a real sensor's; each effect can be switched off.
 struct SensorSettings {
     SensorParameters params;
     bool bQuantise = true;
     bool bShadow = true;
-    double dNoise = 0.35;    // standard deviation in shift units; 0 for none
-    double dDropouts = 0.0;  // probability that a pixel loses its depth
+    // Levels sit 1 mm below the table entries, as devices deliver them
+    // (otherwise on the entries).
+    bool bDeviceLevels = true;
+    double dNoise = 0.03;        // per-pixel noise, standard deviation in shift units; 0 for none
+    double dNoiseField = 0.8;    // smooth correlated noise, shift units; 0 for none
+    // Small blocks share a shift and this noise (shift units); 0 for neither.
+    double dNoiseBlocks = 0.1;
+    bool bEdges = true;          // silhouettes gain and lose pixels at depth jumps
+    bool bFragments = true;      // small bits detach beside depth jumps
+    bool bHoles = true;          // hair, dark fabric and skin lose depth in clusters
+    double dDropouts = 0.0;      // probability that a pixel loses its depth
     uint64_t nSeed = 1;
 };
 
@@ -83,7 +98,8 @@ struct HandMotion {
 };
 
 struct ClipUse {
-    std::string path;
+    std::string path;   // as the scene file names it
+    std::string file;   // the file read: `path` taken from the scene file's folder
     std::shared_ptr<const BvhClip> clip;
     double start = 0.0;
     double end = std::numeric_limits<double>::infinity();
@@ -94,6 +110,8 @@ struct ClipUse {
 struct PersonDef {
     double height = 1750.0;
     double girth = 1.0;
+    bool plainBody = false;   // the smooth plain body instead of the dressed one
+    BodyStyle style;          // the dressed body's clothing, hair and fabric
     bool walk = true;         // legs step while the path moves
     bool faceMotion = false;  // turn toward the direction of travel
     std::vector<PathKey> path;

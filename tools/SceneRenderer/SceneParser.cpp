@@ -1,12 +1,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 
 #include "SceneRenderer/Poses.h"
+#include "SceneRenderer/RegularFile.h"
 #include "SceneRenderer/Scene.h"
 
 namespace vela::scene {
@@ -15,6 +16,12 @@ namespace {
 
 constexpr int kMaxPeople = 16;
 constexpr int kMaxImageSide = 4096;
+constexpr size_t kMaxSceneFileBytes = 4u << 20;
+// Room coordinates and sizes beyond this (mm) put things out of any view
+// and lose precision, so they are refused like any other bad value.
+constexpr double kMaxDistance = 100000.0;
+constexpr double kMaxYaw = 36000.0;    // degrees: a hundred turns
+constexpr double kMaxJointAngle = 360.0;
 
 bool ToNumber(const std::string& s, double& v) {
     if (s.empty()) return false;
@@ -24,13 +31,15 @@ bool ToNumber(const std::string& s, double& v) {
     return end == s.c_str() + s.size() && errno == 0 && std::isfinite(v);
 }
 
-bool ToList(const std::string& s, double* out, size_t count) {
+// `count` comma-separated numbers, each inside [lo, hi].
+bool ToList(const std::string& s, double* out, size_t count, double lo, double hi) {
     size_t start = 0;
     for (size_t i = 0; i < count; ++i) {
         const size_t comma = s.find(',', start);
         const bool last = i + 1 == count;
         if (last != (comma == std::string::npos)) return false;
         if (!ToNumber(s.substr(start, last ? std::string::npos : comma - start), out[i])) return false;
+        if (out[i] < lo || out[i] > hi) return false;
         start = comma + 1;
     }
     return true;
@@ -86,7 +95,7 @@ public:
             }
             if (line.keyword.empty()) continue;
             m_error.clear();
-            if (!Handle(line)) {
+            if (!CheckDuplicateKeys(line) || !Handle(line)) {
                 error = "line " + std::to_string(number) + ": " + m_error;
                 return false;
             }
@@ -105,6 +114,19 @@ private:
     bool Number(const Line& line, const std::string& key, const std::string& value, double& out, double lo,
                 double hi) {
         if (!ToNumber(value, out) || out < lo || out > hi) return BadValue(line, key, value);
+        return true;
+    }
+    bool List(const Line& line, const std::string& key, const std::string& value, double* out, size_t count,
+              double lo, double hi) {
+        return ToList(value, out, count, lo, hi) ? true : BadValue(line, key, value);
+    }
+    bool CheckDuplicateKeys(const Line& line) {
+        std::set<std::string> seen;
+        for (const auto& pair : line.pairs) {
+            if (!seen.insert(pair.first).second) {
+                return Fail("key '" + pair.first + "' given twice in '" + line.keyword + "'");
+            }
+        }
         return true;
     }
     bool Switch(const Line& line, const std::string& key, const std::string& value, bool& out) {
@@ -132,13 +154,18 @@ private:
             start < 0.0 || end <= start) {
             return Fail("bad time range '" + w + "' (expected START..END with START < END)");
         }
+        if (end > kMaxSceneTime) return TimeOutOfRange(w);
         return true;
     }
     bool Time(const Line& line, double& t) {
         if (line.words.empty() || !ToNumber(line.words[0], t) || t < 0.0) {
             return Fail("'" + line.keyword + "' needs a time in seconds");
         }
+        if (t > kMaxSceneTime) return TimeOutOfRange(line.words[0]);
         return true;
+    }
+    bool TimeOutOfRange(const std::string& word) {
+        return Fail("time '" + word + "' is past the longest scene (" + std::to_string(int(kMaxSceneTime)) + " s)");
     }
     bool Side(const Line& line, const std::string& value, int& side) {
         if (value == "left") side = kLeft;
@@ -205,6 +232,20 @@ private:
                 if (!Switch(line, key, value, s.bShadow)) return false;
             } else if (key == "noise") {
                 if (!Number(line, key, value, s.dNoise, 0.0, 100.0)) return false;
+            } else if (key == "field") {
+                if (!Number(line, key, value, s.dNoiseField, 0.0, 100.0)) return false;
+            } else if (key == "blocks") {
+                if (!Number(line, key, value, s.dNoiseBlocks, 0.0, 100.0)) return false;
+            } else if (key == "levels") {
+                if (value == "device") s.bDeviceLevels = true;
+                else if (value == "table") s.bDeviceLevels = false;
+                else return BadValue(line, key, value);
+            } else if (key == "edges") {
+                if (!Switch(line, key, value, s.bEdges)) return false;
+            } else if (key == "fragments") {
+                if (!Switch(line, key, value, s.bFragments)) return false;
+            } else if (key == "holes") {
+                if (!Switch(line, key, value, s.bHoles)) return false;
             } else if (key == "dropouts") {
                 if (!Number(line, key, value, s.dDropouts, 0.0, 1.0)) return false;
             } else if (key == "seed") {
@@ -267,7 +308,9 @@ private:
         }
         WallDef wall;
         wall.axis = line.pairs[0].first[0];
-        if (!Number(line, line.pairs[0].first, line.pairs[0].second, wall.value, -1e6, 1e6)) return false;
+        if (!Number(line, line.pairs[0].first, line.pairs[0].second, wall.value, -kMaxDistance, kMaxDistance)) {
+            return false;
+        }
         m_scene.walls.push_back(wall);
         return true;
     }
@@ -279,14 +322,14 @@ private:
         for (const auto& [key, value] : line.pairs) {
             double v[3];
             if (key == "center" || key == "centre") {
-                if (!ToList(value, v, 3)) return BadValue(line, key, value);
+                if (!List(line, key, value, v, 3, -kMaxDistance, kMaxDistance)) return false;
                 box.centre = Vec3(v[0], v[1], v[2]);
                 hasCentre = true;
             } else if (key == "size") {
-                if (!ToList(value, v, 3) || !(v[0] > 0 && v[1] > 0 && v[2] > 0)) return BadValue(line, key, value);
+                if (!List(line, key, value, v, 3, 1.0, kMaxDistance)) return false;
                 box.size = Vec3(v[0], v[1], v[2]);
             } else if (key == "yaw") {
-                if (!Number(line, key, value, box.yaw, -1e6, 1e6)) return false;
+                if (!Number(line, key, value, box.yaw, -kMaxYaw, kMaxYaw)) return false;
             } else {
                 return UnknownKey(line, key);
             }
@@ -309,6 +352,18 @@ private:
                 if (!Number(line, key, value, person.girth, 0.5, 2.0)) return false;
             } else if (key == "walk") {
                 if (!Switch(line, key, value, person.walk)) return false;
+            } else if (key == "body") {
+                if (value == "plain") person.plainBody = true;
+                else if (value == "dressed") person.plainBody = false;
+                else return BadValue(line, key, value);
+            } else if (key == "clothing") {
+                if (!Switch(line, key, value, person.style.bClothing)) return false;
+            } else if (key == "hair") {
+                if (!Switch(line, key, value, person.style.bHair)) return false;
+            } else if (key == "fabric") {
+                if (value == "dark") person.style.bDarkFabric = true;
+                else if (value == "light") person.style.bDarkFabric = false;
+                else return BadValue(line, key, value);
             } else if (key == "face") {
                 if (value == "motion") person.faceMotion = true;
                 else if (value == "keys") person.faceMotion = false;
@@ -328,12 +383,12 @@ private:
         for (const auto& [k, value] : line.pairs) {
             double v[2];
             if (k == "pos") {
-                if (!ToList(value, v, 2)) return BadValue(line, k, value);
+                if (!List(line, k, value, v, 2, -kMaxDistance, kMaxDistance)) return false;
                 key.hasPosition = true;
                 key.x = v[0];
                 key.z = v[1];
             } else if (k == "yaw") {
-                if (!Number(line, k, value, key.yaw, -1e6, 1e6)) return false;
+                if (!Number(line, k, value, key.yaw, -kMaxYaw, kMaxYaw)) return false;
                 key.hasYaw = true;
             } else {
                 return UnknownKey(line, k);
@@ -365,7 +420,7 @@ private:
             if (it == kTargets.end()) return UnknownKey(line, k);
             PoseOverride o;
             o.target = it->second.first;
-            if (!ToList(value, o.values, it->second.second)) return BadValue(line, k, value);
+            if (!List(line, k, value, o.values, it->second.second, -kMaxJointAngle, kMaxJointAngle)) return false;
             key.overrides.push_back(o);
         }
         person->poses.push_back(key);
@@ -419,9 +474,9 @@ private:
         use.path = line.words[0];
         for (const auto& [key, value] : line.pairs) {
             if (key == "start") {
-                if (!Number(line, key, value, use.start, 0.0, 1e9)) return false;
+                if (!Number(line, key, value, use.start, 0.0, kMaxSceneTime)) return false;
             } else if (key == "end") {
-                if (!Number(line, key, value, use.end, 0.0, 1e9)) return false;
+                if (!Number(line, key, value, use.end, 0.0, kMaxSceneTime)) return false;
             } else if (key == "speed") {
                 if (!Number(line, key, value, use.speed, 0.01, 100.0)) return false;
             } else if (key == "loop") {
@@ -431,10 +486,10 @@ private:
             }
         }
         if (use.end <= use.start) return Fail("'bvh' end must come after start");
-        const std::string path = use.path[0] == '/' || m_baseDir.empty() ? use.path : m_baseDir + "/" + use.path;
+        use.file = use.path[0] == '/' || m_baseDir.empty() ? use.path : m_baseDir + "/" + use.path;
         auto clip = std::make_shared<BvhClip>();
         std::string why;
-        if (!clip->Load(path, why)) return Fail(why);
+        if (!clip->Load(use.file, why)) return Fail(why);
         use.clip = clip;
         person->clips.push_back(use);
         return true;
@@ -456,16 +511,14 @@ bool ParseScene(const std::string& text, const std::string& baseDir, Scene& scen
 }
 
 bool LoadSceneFile(const std::string& path, Scene& scene, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open scene file " + path;
+    std::string text;
+    if (!ReadRegularFile(path, kMaxSceneFileBytes, text, error)) {
+        error = "scene file " + error;
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
     const size_t slash = path.rfind('/');
-    const std::string baseDir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-    if (!ParseScene(text.str(), baseDir, scene, error)) {
+    const std::string baseDir = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+    if (!ParseScene(text, baseDir, scene, error)) {
         error = path + ": " + error;
         return false;
     }
@@ -475,7 +528,7 @@ bool LoadSceneFile(const std::string& path, Scene& scene, std::string& error) {
 const char* DefaultSceneText() {
     return "# A person walks into a room from the side and stands facing the camera.\n"
            "camera resolution=320x240 elevation=1000 tilt=0 mirror=on\n"
-           "sensor quantise=on shadow=on noise=0.35 seed=1\n"
+           "sensor seed=1\n"
            "frames count=150 fps=30\n"
            "wall z=4500\n"
            "person height=1750\n"

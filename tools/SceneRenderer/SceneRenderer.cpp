@@ -44,7 +44,13 @@ RenderSettings RenderSettings::FromScene(const Scene& scene) {
     s.bMirror = scene.camera.bMirror;
     s.bQuantise = scene.sensor.bQuantise;
     s.bShadow = scene.sensor.bShadow;
+    s.bDeviceLevels = scene.sensor.bDeviceLevels;
     s.dNoise = scene.sensor.dNoise;
+    s.dNoiseField = scene.sensor.dNoiseField;
+    s.dNoiseBlocks = scene.sensor.dNoiseBlocks;
+    s.bEdges = scene.sensor.bEdges;
+    s.bFragments = scene.sensor.bFragments;
+    s.bHoles = scene.sensor.bHoles;
     s.dDropouts = scene.sensor.dDropouts;
     s.nSeed = scene.sensor.nSeed;
     return s;
@@ -69,7 +75,9 @@ SceneRenderer::SceneRenderer(const Scene& scene)
 bool SceneRenderer::SetSettings(const RenderSettings& s) {
     if (s.nWidth < 1 || s.nHeight < 1 || s.nWidth > kMaxSide || s.nHeight > kMaxSide) return false;
     if (!(s.fHorizontalFov > 0.0f && s.fHorizontalFov < 3.0f)) return false;
-    if (!(s.dNoise >= 0.0) || !std::isfinite(s.dNoise)) return false;
+    for (const double noise : {s.dNoise, s.dNoiseField, s.dNoiseBlocks}) {
+        if (!(noise >= 0.0 && noise <= 100.0)) return false;
+    }
     if (!(s.dDropouts >= 0.0 && s.dDropouts <= 1.0)) return false;
     m_settings = s;
     m_camera = DepthCamera(s.nWidth, s.nHeight, s.fHorizontalFov);
@@ -111,18 +119,25 @@ void SceneRenderer::Rasterize(int index) {
         m_primitives.emplace_back(TransformShape(shape, m_roomToWorld, m_roomOffset), 0);
     }
     m_personFrames.resize(m_people.size());
+    m_foldPhases.resize(m_people.size());
     for (size_t i = 0; i < m_people.size(); ++i) {
         const PersonMotion& motion = m_people[i];
         BodyPose pose;
         Placement placement;
         motion.Evaluate(t, pose, placement);
         PersonFrame& pf = m_personFrames[i];
+        m_foldPhases[i] = MakeFoldPhases(m_settings.nSeed, static_cast<int>(i));
         pf.skeleton = ComputeSkeleton(motion.Dimensions(), pose);
         const Vec3 bodyOrigin(placement.x, -pf.skeleton.lowestSole, placement.z);
         pf.linear = m_roomToWorld * BodyToRoom(placement.yaw);
         pf.offset = m_roomToWorld * bodyOrigin + m_roomOffset;
         std::vector<Shape> bodyShapes;
-        BuildBodyShapes(motion.Dimensions(), pf.skeleton, bodyShapes);
+        const PersonDef& person = m_scene.people[i];
+        if (person.plainBody) {
+            BuildBodyShapes(motion.Dimensions(), pf.skeleton, bodyShapes);
+        } else {
+            BuildDressedBodyShapes(motion.Dimensions(), pf.skeleton, person.style, bodyShapes);
+        }
         pf.shapes.clear();
         for (const Shape& shape : bodyShapes) {
             pf.shapes.push_back(TransformShape(shape, pf.linear, pf.offset));
@@ -154,6 +169,7 @@ void SceneRenderer::Rasterize(int index) {
     m_zBuffer.assign(pixels, std::numeric_limits<double>::infinity());
     m_userBuffer.assign(pixels, 0);
     m_partBuffer.assign(pixels, 0);
+    m_materialBuffer.assign(pixels, kMaterialPlain);
 
     // Floor and walls: planes n . p = d in the world frame.
     struct PlaneEq {
@@ -210,6 +226,7 @@ void SceneRenderer::Rasterize(int index) {
         const Vec3 colX = m.Column(0), colY = m.Column(1), colZ = m.Column(2);
         const uint16_t user = p.User();
         const uint8_t part = p.Part();
+        const uint8_t material = p.Material();
         for (int r = r0; r <= r1; ++r) {
             const Vec3 rowBase = colY * m_rayY[r] + colZ;
             const size_t rowStart = static_cast<size_t>(r) * wide;
@@ -221,6 +238,7 @@ void SceneRenderer::Rasterize(int index) {
                     z = depth;
                     m_userBuffer[rowStart + e] = user;
                     m_partBuffer[rowStart + e] = part;
+                    m_materialBuffer[rowStart + e] = material;
                 }
             }
         }
@@ -244,29 +262,79 @@ void SceneRenderer::Render(int index, RenderedFrame& frame) {
     Rasterize(index);
     const int width = m_settings.nWidth, height = m_settings.nHeight;
     const int wide = m_nWideWidth;
+    EffectSwitches switches;
+    switches.dField = m_settings.dNoiseField;
+    switches.dBlocks = m_settings.dNoiseBlocks;
+    switches.bEdges = m_settings.bEdges;
+    switches.bFragments = m_settings.bFragments;
+    switches.bHoles = m_settings.bHoles;
+    m_effects.BeginFrame(m_settings.nSeed, index, width, height, switches);
+    m_dropped.assign(m_zBuffer.size(), 0);
+    SurfaceImage surface;
+    surface.nWidth = wide;
+    surface.nHeight = height;
+    surface.nColumnOffset = m_nLeftMargin;
+    surface.pDepth = &m_zBuffer;
+    surface.pUser = &m_userBuffer;
+    surface.pPart = &m_partBuffer;
+    surface.pMaterial = &m_materialBuffer;
+    surface.pDropped = &m_dropped;
+    surface.pShadow = &m_shadow;
+    m_effects.ReshapeEdges(surface);
+
     frame.nWidth = width;
     frame.nHeight = height;
     const size_t pixels = static_cast<size_t>(width) * height;
     frame.depth.assign(pixels, 0);
     frame.users.assign(pixels, 0);
     frame.parts.assign(pixels, 0);
+    // The surface the sensor sees: the true depth with the cloth's folds,
+    // NaN where it delivers nothing whatever the noise.
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    m_surfaceDepth.assign(pixels, none);
+    m_surfaceMaterial.assign(pixels, kMaterialPlain);
+    for (int r = 0; r < height; ++r) {
+        for (int c = 0; c < width; ++c) {
+            const size_t in = static_cast<size_t>(r) * wide + c + m_nLeftMargin;
+            double z = m_zBuffer[in];
+            if (!std::isfinite(z) || m_shadow[in] || m_dropped[in]) continue;
+            const uint16_t user = m_userBuffer[in];
+            if (user != 0 && IsFolded(m_materialBuffer[in], m_partBuffer[in])) {
+                z -= FoldDepth(user - 1, c + m_nLeftMargin, r, z);
+            }
+            m_surfaceDepth[static_cast<size_t>(r) * width + c] = z;
+            m_surfaceMaterial[static_cast<size_t>(r) * width + c] = m_materialBuffer[in];
+        }
+    }
+    m_effects.MarkHoles(m_surfaceMaterial, m_surfaceDepth, m_holes);
     const uint64_t frameKey = static_cast<uint64_t>(index) << 8;
+    const bool shiftNoise = m_effects.HasShiftNoise();
+    if (shiftNoise) m_effects.PrepareShiftNoise(m_surfaceDepth, m_sensor);
     for (int r = 0; r < height; ++r) {
         for (int c = 0; c < width; ++c) {
             const size_t out = static_cast<size_t>(r) * width + c;
             const size_t in = static_cast<size_t>(r) * wide + c + m_nLeftMargin;
-            const double z = m_zBuffer[in];
-            if (!std::isfinite(z) || m_shadow[in]) continue;
+            const double z = m_surfaceDepth[out];
+            if (std::isnan(z)) continue;
             double noise = 0.0;
             if (m_settings.dNoise > 0.0) {
                 noise = m_settings.dNoise * NormalFromBits(HashKey(m_settings.nSeed, frameKey | kNoiseStream, out));
             }
-            const uint16_t depth = m_sensor.Measure(z, noise, m_settings.bQuantise);
+            // Correlated noise acts on the exact shift of the surface, so
+            // that pixels sharing a block's shift share it exactly.
+            uint16_t depth = shiftNoise ? m_sensor.MeasureShift(m_sensor.ShiftOfDepth(z) + noise +
+                                                                    m_effects.ShiftNoise(c, r),
+                                                                m_settings.bQuantise)
+                                        : m_sensor.Measure(z, noise, m_settings.bQuantise);
             if (depth == 0) continue;
             if (m_settings.dDropouts > 0.0 &&
                 UniformFromBits(HashKey(m_settings.nSeed, frameKey | kDropoutStream, out)) < m_settings.dDropouts) {
                 continue;
             }
+            if (m_holes[out]) continue;
+            // Devices deliver each level 1 mm below the entry of the table
+            // they serve.
+            if (m_settings.bDeviceLevels && m_settings.bQuantise) --depth;
             frame.depth[out] = depth;
             frame.users[out] = m_userBuffer[in];
             frame.parts[out] = m_partBuffer[in];
@@ -275,6 +343,20 @@ void SceneRenderer::Render(int index, RenderedFrame& frame) {
     frame.truth.nFrame = index;
     frame.truth.dTime = index / m_scene.dFps;
     ComputeTruth(frame, frame.truth);
+}
+
+bool SceneRenderer::IsFolded(uint8_t material, uint8_t part) {
+    return (material == kMaterialDarkFabric || material == kMaterialLightFabric) &&
+           (part == kPartTorso || part == kPartLeftUpperLeg || part == kPartRightUpperLeg);
+}
+
+double SceneRenderer::FoldDepth(int person, int column, int row, double depth) const {
+    const PersonFrame& pf = m_personFrames[person];
+    const Vec3 world(m_rayX[column] * depth, m_rayY[row] * depth, depth);
+    // The body's frame is a rotation, mirrored or not: its inverse is its
+    // transpose.
+    const Vec3 body = pf.linear.Transposed() * (world - pf.offset);
+    return ClothFoldDepth(body, m_foldPhases[person]);
 }
 
 void SceneRenderer::RenderDepth(int index, uint16_t* depth, int stride) {

@@ -18,10 +18,12 @@
 #include "SceneRenderer/Motion.h"
 #include "SceneRenderer/Primitives.h"
 #include "SceneRenderer/Scene.h"
+#include "SceneRenderer/SensorEffects.h"
 #include "SceneRenderer/SensorModel.h"
 
 namespace vela::scene {
 
+// The sensor effects as in SensorSettings (the defaults are the same).
 struct RenderSettings {
     int nWidth = 320;
     int nHeight = 240;
@@ -29,7 +31,13 @@ struct RenderSettings {
     bool bMirror = true;
     bool bQuantise = true;
     bool bShadow = true;
-    double dNoise = 0.35;    // shift units
+    bool bDeviceLevels = SensorSettings().bDeviceLevels;
+    double dNoise = SensorSettings().dNoise;              // shift units
+    double dNoiseField = SensorSettings().dNoiseField;    // shift units
+    double dNoiseBlocks = SensorSettings().dNoiseBlocks;  // shift units
+    bool bEdges = SensorSettings().bEdges;
+    bool bFragments = SensorSettings().bFragments;
+    bool bHoles = SensorSettings().bHoles;
     double dDropouts = 0.0;  // probability per pixel
     uint64_t nSeed = 1;
 
@@ -87,7 +95,7 @@ public:
     const RenderSettings& Settings() const { return m_settings; }
     // False, with the settings unchanged, when they cannot be rendered: a
     // side outside 1..4096, a field of view outside (0, 3) rad, noise below
-    // 0 or a dropout rate outside 0..1.
+    // 0 or above 100, or a dropout rate outside 0..1.
     bool SetSettings(const RenderSettings& settings);
     bool SetResolution(int width, int height);
     void SetMirror(bool mirror);
@@ -112,6 +120,10 @@ private:
 
     void Rasterize(int index);
     void ComputeTruth(const RenderedFrame& frame, FrameTruth& truth) const;
+    // Cloth that folds: fabric over the torso and the thighs.
+    static bool IsFolded(uint8_t material, uint8_t part);
+    // How far the cloth's folds bring a pixel of a person nearer (mm).
+    double FoldDepth(int person, int column, int row, double depth) const;
 
     Scene m_scene;
     RenderSettings m_settings;
@@ -125,6 +137,7 @@ private:
     Mat3 m_roomToWorld;
     Vec3 m_roomOffset;
     std::vector<PersonFrame> m_personFrames;
+    std::vector<FoldPhases> m_foldPhases;
     std::vector<RenderPrimitive> m_primitives;
     int m_nMargin = 0;
     int m_nLeftMargin = 0;
@@ -133,7 +146,13 @@ private:
     std::vector<double> m_zBuffer;
     std::vector<uint16_t> m_userBuffer;
     std::vector<uint8_t> m_partBuffer;
+    std::vector<uint8_t> m_materialBuffer;
+    std::vector<uint8_t> m_dropped;
+    std::vector<double> m_surfaceDepth;  // output image
+    std::vector<uint8_t> m_surfaceMaterial;
+    std::vector<uint8_t> m_holes;
     std::vector<uint8_t> m_shadow;
+    SensorEffects m_effects;
     std::vector<double> m_rowDepth;
     RenderedFrame m_scratch;
 };

@@ -124,7 +124,10 @@ uint16_t SensorModel::Measure(double depth, double noise, bool quantise) const {
         }
         return quantise ? m_shiftToDepth[shift] : static_cast<uint16_t>(z);
     }
-    const double shift = ShiftOfDepth(rounded) + noise;
+    return MeasureShift(ShiftOfDepth(rounded) + noise, quantise);
+}
+
+uint16_t SensorModel::MeasureShift(double shift, bool quantise) const {
     if (!(shift >= 1.0) || shift >= static_cast<double>(m_shiftToDepth.size())) {
         return 0;
     }

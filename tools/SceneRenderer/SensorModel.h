@@ -64,6 +64,8 @@ public:
     // none). Through the tables when `quantise` is set, otherwise the depth
     // rounded to whole millimetres; 0 out of range either way.
     uint16_t Measure(double depth, double noise, bool quantise) const;
+    // The same for a surface whose (noisy) shift is known.
+    uint16_t MeasureShift(double shift, bool quantise) const;
 
     // Marks the pixels of one image row that the projector cannot light.
     // `depth` holds each pixel's depth (<= 0: no surface) and `rayX` its ray's

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "SceneRenderer/ImageWriter.h"
@@ -30,9 +31,13 @@ const char* const kUsage =
     "  --resolution WxH      override the camera resolution\n"
     "  --mirror on|off       override mirroring\n"
     "  --seed N              override the sensor's random seed\n"
-    "  --noise SIGMA         override the noise (shift units, 0 = off)\n"
+    "  --noise SIGMA         override the per-pixel noise (shift units, 0 = off)\n"
+    "  --field SIGMA         override the smooth correlated noise (shift units, 0 = off)\n"
+    "  --blocks SIGMA        override the block noise (shift units, 0 = off)\n"
+    "  --levels device|table depth levels 1 mm below the table entries, or on them\n"
     "  --dropouts P          override the dropout rate\n"
-    "  --shadow on|off, --quantise on|off\n"
+    "  --shadow on|off, --quantise on|off, --edges on|off, --fragments on|off,\n"
+    "  --holes on|off        switch a sensor effect\n"
     "  -h, --help            this text\n";
 
 bool ParseInt(const char* s, long long lo, long long hi, long long& out) {
@@ -82,7 +87,7 @@ int main(int argc, char** argv) {
     struct Override {
         bool set = false;
         std::string value;
-    } resolution, mirror, seed, noise, dropouts, shadow, quantise;
+    } resolution, mirror, seed, noise, field, blocks, levels, dropouts, shadow, quantise, edges, fragments, holes;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -121,6 +126,18 @@ int main(int argc, char** argv) {
             set(seed, "--seed");
         } else if (arg == "--noise") {
             set(noise, "--noise");
+        } else if (arg == "--field") {
+            set(field, "--field");
+        } else if (arg == "--blocks") {
+            set(blocks, "--blocks");
+        } else if (arg == "--levels") {
+            set(levels, "--levels");
+        } else if (arg == "--edges") {
+            set(edges, "--edges");
+        } else if (arg == "--fragments") {
+            set(fragments, "--fragments");
+        } else if (arg == "--holes") {
+            set(holes, "--holes");
         } else if (arg == "--dropouts") {
             set(dropouts, "--dropouts");
         } else if (arg == "--shadow") {
@@ -168,8 +185,21 @@ int main(int argc, char** argv) {
         if (!ParseInt(seed.value.c_str(), 0, 9007199254740992LL, v)) return Fail("bad --seed");
         settings.nSeed = static_cast<uint64_t>(v);
     }
-    if (noise.set && (!ParseDouble(noise.value.c_str(), settings.dNoise) || settings.dNoise < 0.0 || settings.dNoise > 100.0)) {
-        return Fail("bad --noise");
+    for (const auto& [o, target, name] : {std::make_tuple(&noise, &settings.dNoise, "--noise"),
+                                          std::make_tuple(&field, &settings.dNoiseField, "--field"),
+                                          std::make_tuple(&blocks, &settings.dNoiseBlocks, "--blocks")}) {
+        if (o->set && (!ParseDouble(o->value.c_str(), *target) || !(*target >= 0.0 && *target <= 100.0))) {
+            return Fail(std::string("bad ") + name);
+        }
+    }
+    for (const auto& [o, target, name] : {std::make_tuple(&edges, &settings.bEdges, "--edges"),
+                                          std::make_tuple(&fragments, &settings.bFragments, "--fragments"),
+                                          std::make_tuple(&holes, &settings.bHoles, "--holes")}) {
+        if (o->set && !ParseOnOff(o->value.c_str(), *target)) return Fail(std::string(name) + " takes on or off");
+    }
+    if (levels.set) {
+        if (levels.value != "device" && levels.value != "table") return Fail("--levels takes device or table");
+        settings.bDeviceLevels = levels.value == "device";
     }
     if (dropouts.set && !ParseDouble(dropouts.value.c_str(), settings.dDropouts)) return Fail("bad --dropouts");
     if (!renderer.SetSettings(settings)) return Fail("the settings cannot be rendered");
@@ -182,11 +212,16 @@ int main(int argc, char** argv) {
     }
 
     const long long frames = count >= 0 ? count : std::max<long long>(0, renderer.FrameCount() - first);
+    const std::string truthName = truthPath.empty() ? std::string("standard output") : truthPath;
     RenderedFrame frame;
     int status = 0;
     for (long long f = first; f < first + frames; ++f) {
         renderer.Render(static_cast<int>(f), frame);
-        std::fprintf(truth, "%s\n", FrameTruthToJson(frame.truth).c_str());
+        const std::string line = FrameTruthToJson(frame.truth) + "\n";
+        if (std::fwrite(line.data(), 1, line.size(), truth) != line.size()) {
+            status = Fail("cannot write the ground truth to " + truthName + ": " + std::strerror(errno));
+            break;
+        }
         if (outDir.empty()) continue;
         char name[64];
         std::snprintf(name, sizeof(name), "%05lld", f);
@@ -217,7 +252,12 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (truth != stdout && std::fclose(truth) != 0) status = Fail("cannot write " + truthPath);
-    std::fflush(stdout);
+    // Buffered lines fail only here when the disk is full.
+    if (std::fflush(truth) != 0 || std::ferror(truth)) {
+        if (status == 0) status = Fail("cannot write the ground truth to " + truthName + ": " + std::strerror(errno));
+    }
+    if (truth != stdout && std::fclose(truth) != 0 && status == 0) {
+        status = Fail("cannot write the ground truth to " + truthName + ": " + std::strerror(errno));
+    }
     return status;
 }

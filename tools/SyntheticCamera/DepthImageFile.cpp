@@ -11,6 +11,8 @@
 #include <cstring>
 #include <memory>
 
+#include "SceneRenderer/RegularFile.h"
+
 namespace vela::synthetic {
 
 namespace {
@@ -18,41 +20,19 @@ namespace {
 // Larger sides are refused rather than allocated.
 constexpr uint32_t kMaxSide = 8192;
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
+// The largest file a readable image can need: 16-bit pixels of the largest
+// sides, plus PNG row filters, chunk overhead and some ancillary chunks.
+constexpr size_t kMaxFileBytes = size_t(kMaxSide) * kMaxSide * 2 + kMaxSide + (1u << 20);
+
+// Bytes of a file in memory, as the decoders read them.
+struct Bytes {
+    const uint8_t* data;
+    size_t size;
+
+    uint8_t operator[](size_t i) const { return data[i]; }
 };
-using File = std::unique_ptr<FILE, FileCloser>;
 
-bool ReadAll(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        error = path + ": cannot open";
-        return false;
-    }
-    bytes.clear();
-    uint8_t buffer[65536];
-    size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + count);
-    }
-    if (std::ferror(file.get())) {
-        error = path + ": read error";
-        return false;
-    }
-    return true;
-}
-
-// Reads at most `count` bytes from the start of a file.
-bool ReadHead(const std::string& path, size_t count, std::vector<uint8_t>& bytes, std::string& error) {
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        error = path + ": cannot open";
-        return false;
-    }
-    bytes.resize(count);
-    bytes.resize(std::fread(bytes.data(), 1, count, file.get()));
-    return true;
-}
+Bytes View(const std::string& text) { return {reinterpret_cast<const uint8_t*>(text.data()), text.size()}; }
 
 uint32_t BigEndian32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
@@ -71,9 +51,9 @@ bool HasSuffix(const std::string& name, const char* suffix) {
 
 // Parses "P5 W H MAX" with comments; `offset` ends after the single blank
 // that follows MAX. False (error left empty) when more bytes are needed.
-bool ParsePgmHeader(const std::vector<uint8_t>& bytes, const std::string& path, int& width, int& height,
+bool ParsePgmHeader(Bytes bytes, const std::string& path, int& width, int& height,
                     int& maxValue, size_t& offset, std::string& error) {
-    if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] != '5') {
+    if (bytes.size < 2 || bytes[0] != 'P' || bytes[1] != '5') {
         error = path + ": not a binary PGM";
         return false;
     }
@@ -81,12 +61,12 @@ bool ParsePgmHeader(const std::vector<uint8_t>& bytes, const std::string& path, 
     long values[3] = {0, 0, 0};
     for (long& value : values) {
         for (;;) {
-            if (pos >= bytes.size()) {
+            if (pos >= bytes.size) {
                 error = path + ": truncated PGM header";
                 return false;
             }
             if (bytes[pos] == '#') {
-                while (pos < bytes.size() && bytes[pos] != '\n') ++pos;
+                while (pos < bytes.size && bytes[pos] != '\n') ++pos;
             } else if (std::isspace(bytes[pos])) {
                 ++pos;
             } else {
@@ -97,7 +77,7 @@ bool ParsePgmHeader(const std::vector<uint8_t>& bytes, const std::string& path, 
             error = path + ": bad PGM header";
             return false;
         }
-        while (pos < bytes.size() && std::isdigit(bytes[pos])) {
+        while (pos < bytes.size && std::isdigit(bytes[pos])) {
             value = value * 10 + (bytes[pos] - '0');
             if (value > 1000000) {
                 error = path + ": bad PGM header";
@@ -106,7 +86,7 @@ bool ParsePgmHeader(const std::vector<uint8_t>& bytes, const std::string& path, 
             ++pos;
         }
     }
-    if (pos >= bytes.size() || !std::isspace(bytes[pos])) {
+    if (pos >= bytes.size || !std::isspace(bytes[pos])) {
         error = path + ": truncated PGM header";
         return false;
     }
@@ -125,19 +105,19 @@ bool ParsePgmHeader(const std::vector<uint8_t>& bytes, const std::string& path, 
     return true;
 }
 
-bool DecodePgm(const std::vector<uint8_t>& bytes, const std::string& path, DepthImage& image, std::string& error) {
+bool DecodePgm(Bytes bytes, const std::string& path, DepthImage& image, std::string& error) {
     int width = 0, height = 0, maxValue = 0;
     size_t offset = 0;
     if (!ParsePgmHeader(bytes, path, width, height, maxValue, offset, error)) return false;
     const size_t count = size_t(width) * size_t(height);
-    if (bytes.size() - offset < count * 2) {
+    if (bytes.size - offset < count * 2) {
         error = path + ": truncated PGM data";
         return false;
     }
     image.nWidth = width;
     image.nHeight = height;
     image.pixels.resize(count);
-    const uint8_t* p = bytes.data() + offset;
+    const uint8_t* p = bytes.data + offset;
     for (size_t i = 0; i < count; ++i) {
         image.pixels[i] = static_cast<uint16_t>((p[2 * i] << 8) | p[2 * i + 1]);
     }
@@ -148,13 +128,13 @@ bool DecodePgm(const std::vector<uint8_t>& bytes, const std::string& path, Depth
 
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
-bool ParsePngHeader(const std::vector<uint8_t>& bytes, const std::string& path, int& width, int& height,
+bool ParsePngHeader(Bytes bytes, const std::string& path, int& width, int& height,
                     std::string& error) {
-    if (bytes.size() < 33 || BigEndian32(bytes.data() + 8) != 13 || std::memcmp(bytes.data() + 12, "IHDR", 4) != 0) {
+    if (bytes.size < 33 || BigEndian32(bytes.data + 8) != 13 || std::memcmp(bytes.data + 12, "IHDR", 4) != 0) {
         error = path + ": truncated or bad PNG header";
         return false;
     }
-    const uint8_t* h = bytes.data() + 16;
+    const uint8_t* h = bytes.data + 16;
     const uint32_t w = BigEndian32(h), hgt = BigEndian32(h + 4);
     if (w < 1 || hgt < 1 || w > kMaxSide || hgt > kMaxSide) {
         error = path + ": bad PNG size";
@@ -185,21 +165,16 @@ int Paeth(int a, int b, int c) {
     return pb <= pc ? b : c;
 }
 
-bool DecodePng(const std::vector<uint8_t>& bytes, const std::string& path, DepthImage& image, std::string& error) {
-    int width = 0, height = 0;
-    if (bytes.size() < 8 || std::memcmp(bytes.data(), kPngSignature, 8) != 0) {
-        error = path + ": not a PNG";
-        return false;
-    }
-    if (!ParsePngHeader(bytes, path, width, height, error)) return false;
-
-    std::vector<uint8_t> compressed;
-    bool ended = false;
+// Walks the chunks after the signature: every one inside the file with a
+// good CRC, up to IEND, none that must be understood but is not. Collects
+// the image data into `compressed` when given.
+bool WalkPngChunks(Bytes bytes, const std::string& path, std::vector<uint8_t>* compressed, std::string& error) {
+    bool ended = false, hasData = false;
     size_t pos = 8;
-    while (pos + 12 <= bytes.size()) {
-        const uint32_t length = BigEndian32(bytes.data() + pos);
-        if (length > bytes.size() - pos - 12) break;
-        const uint8_t* type = bytes.data() + pos + 4;
+    while (pos + 12 <= bytes.size) {
+        const uint32_t length = BigEndian32(bytes.data + pos);
+        if (length > bytes.size - pos - 12) break;
+        const uint8_t* type = bytes.data + pos + 4;
         const uint8_t* data = type + 4;
         const uint32_t crc = static_cast<uint32_t>(crc32(0L, type, length + 4));
         if (crc != BigEndian32(data + length)) {
@@ -207,7 +182,8 @@ bool DecodePng(const std::vector<uint8_t>& bytes, const std::string& path, Depth
             return false;
         }
         if (std::memcmp(type, "IDAT", 4) == 0) {
-            compressed.insert(compressed.end(), data, data + length);
+            hasData = true;
+            if (compressed) compressed->insert(compressed->end(), data, data + length);
         } else if (std::memcmp(type, "IEND", 4) == 0) {
             ended = true;
             break;
@@ -222,6 +198,25 @@ bool DecodePng(const std::vector<uint8_t>& bytes, const std::string& path, Depth
         error = path + ": truncated PNG";
         return false;
     }
+    if (!hasData) {
+        error = path + ": PNG without image data";
+        return false;
+    }
+    return true;
+}
+
+bool IsPng(Bytes bytes) { return bytes.size >= 8 && std::memcmp(bytes.data, kPngSignature, 8) == 0; }
+bool IsPgm(Bytes bytes) { return bytes.size >= 2 && bytes[0] == 'P' && bytes[1] == '5'; }
+
+bool DecodePng(Bytes bytes, const std::string& path, DepthImage& image, std::string& error) {
+    int width = 0, height = 0;
+    if (!IsPng(bytes)) {
+        error = path + ": not a PNG";
+        return false;
+    }
+    if (!ParsePngHeader(bytes, path, width, height, error)) return false;
+    std::vector<uint8_t> compressed;
+    if (!WalkPngChunks(bytes, path, &compressed, error)) return false;
 
     const size_t rowBytes = size_t(width) * 2;
     const size_t expected = (rowBytes + 1) * size_t(height);
@@ -278,31 +273,54 @@ bool DecodePng(const std::vector<uint8_t>& bytes, const std::string& path, Depth
 }  // namespace
 
 bool ReadDepthImageSize(const std::string& path, int& width, int& height, std::string& error) {
-    std::vector<uint8_t> head;
-    if (!ReadHead(path, 4096, head, error)) return false;
-    if (head.size() >= 8 && std::memcmp(head.data(), kPngSignature, 8) == 0) {
-        return ParsePngHeader(head, path, width, height, error);
-    }
-    if (head.size() >= 2 && head[0] == 'P' && head[1] == '5') {
+    std::string head;
+    if (!scene::ReadRegularFileHead(path, 4096, head, error)) return false;
+    const Bytes bytes = View(head);
+    if (IsPng(bytes)) return ParsePngHeader(bytes, path, width, height, error);
+    if (IsPgm(bytes)) {
         int maxValue = 0;
         size_t offset = 0;
-        return ParsePgmHeader(head, path, width, height, maxValue, offset, error);
+        return ParsePgmHeader(bytes, path, width, height, maxValue, offset, error);
     }
     error = path + ": neither a binary PGM nor a PNG";
     return false;
 }
 
-bool ReadDepthImage(const std::string& path, DepthImage& image, std::string& error) {
-    std::vector<uint8_t> bytes;
-    if (!ReadAll(path, bytes, error)) return false;
-    if (bytes.size() >= 8 && std::memcmp(bytes.data(), kPngSignature, 8) == 0) {
-        return DecodePng(bytes, path, image, error);
+bool CheckDepthImageFile(const std::string& path, int& width, int& height, std::string& error) {
+    std::string content;
+    if (!scene::ReadRegularFile(path, kMaxFileBytes, content, error)) return false;
+    const Bytes bytes = View(content);
+    if (IsPng(bytes)) {
+        return ParsePngHeader(bytes, path, width, height, error) && WalkPngChunks(bytes, path, nullptr, error);
     }
-    if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] == '5') {
-        return DecodePgm(bytes, path, image, error);
+    if (IsPgm(bytes)) {
+        int maxValue = 0;
+        size_t offset = 0;
+        if (!ParsePgmHeader(bytes, path, width, height, maxValue, offset, error)) return false;
+        if (bytes.size - offset < size_t(width) * size_t(height) * 2) {
+            error = path + ": truncated PGM data";
+            return false;
+        }
+        return true;
     }
     error = path + ": neither a binary PGM nor a PNG";
     return false;
+}
+
+bool DecodeDepthImage(const uint8_t* data, size_t size, const std::string& name, DepthImage& image,
+                      std::string& error) {
+    const Bytes bytes{data, size};
+    if (IsPng(bytes)) return DecodePng(bytes, name, image, error);
+    if (IsPgm(bytes)) return DecodePgm(bytes, name, image, error);
+    error = name + ": neither a binary PGM nor a PNG";
+    return false;
+}
+
+bool ReadDepthImage(const std::string& path, DepthImage& image, std::string& error) {
+    std::string content;
+    if (!scene::ReadRegularFile(path, kMaxFileBytes, content, error)) return false;
+    const Bytes bytes = View(content);
+    return DecodeDepthImage(bytes.data, bytes.size, path, image, error);
 }
 
 bool ListDepthImages(const std::string& dir, std::vector<std::string>& paths, std::string& error) {

@@ -64,7 +64,7 @@ std::unique_ptr<ImageFolderSource> ImageFolderSource::Open(const std::string& di
     if (!ListDepthImages(dir, source->m_paths, error)) return nullptr;
     for (size_t i = 0; i < source->m_paths.size(); ++i) {
         int width = 0, height = 0;
-        if (!ReadDepthImageSize(source->m_paths[i], width, height, error)) return nullptr;
+        if (!CheckDepthImageFile(source->m_paths[i], width, height, error)) return nullptr;
         if (i == 0) {
             source->m_nWidth = width;
             source->m_nHeight = height;

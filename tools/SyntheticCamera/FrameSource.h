@@ -33,7 +33,8 @@ public:
 
     // Camera frame `index` (0 is the first) at a supported size, mirrored or
     // not, into `depth` (width x height, row-major). False with the reason
-    // in `error` when it cannot be produced; the frame then has no depth.
+    // in `error` when it cannot be produced (an image that went bad after
+    // opening); the stream then ends.
     virtual bool Render(int index, int width, int height, bool mirror, uint16_t* depth, std::string& error) = 0;
 };
 
@@ -68,7 +69,8 @@ private:
 // image the last one stays. Depths above the maximum become "no depth".
 class ImageFolderSource : public FrameSource {
 public:
-    // Checks that every file is a 16-bit PGM or PNG of one size.
+    // Checks that every file is a complete 16-bit PGM or PNG (header, size,
+    // chunks) and that all have one size.
     static std::unique_ptr<ImageFolderSource> Open(const std::string& dir, std::string& error);
 
     int NativeWidth() const override { return m_nWidth; }

@@ -3,13 +3,18 @@
 // harness, so it finds the synthetic camera's driver.
 
 #include <OniCAPI.h>
+#include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "SceneRenderer/Scene.h"
+#include "SyntheticCamera/DepthImageFile.h"
 #include "SyntheticCamera/DeviceUri.h"
 
 namespace {
@@ -18,24 +23,75 @@ using vela::synthetic::EncodeUriValue;
 using vela::synthetic::IsSyntheticUri;
 
 constexpr int kWaitTimeoutMs = 10000;
+constexpr int kWaitStepMs = 50;
 
 void PrintUsage(FILE* out) {
     std::fprintf(out,
                  "usage: vela-record-oni [options] SOURCE OUTPUT.oni\n"
                  "  SOURCE       a device URI (synthetic://...), a scene file, or 'default'\n"
                  "  --frames N   frames to record (30)\n"
+                 "  --overwrite  replace OUTPUT if it exists (never one of the inputs)\n"
                  "  --resolution WxH, --seed N, --mirror on|off\n"
                  "               device options added to the URI\n");
+}
+
+// The files a device reads: a scene file and its motion clips, or the
+// images of a folder. Unreadable sources give none; opening reports them.
+std::vector<std::string> SourceFiles(const std::string& uri) {
+    std::vector<std::string> files;
+    vela::synthetic::DeviceConfig config;
+    std::string error;
+    if (!vela::synthetic::ParseDeviceUri(uri, config, error)) return files;
+    if (config.kind == vela::synthetic::SourceKind::Images) {
+        vela::synthetic::ListDepthImages(config.path, files, error);
+    } else if (config.kind == vela::synthetic::SourceKind::Scene) {
+        files.push_back(config.path);
+        vela::scene::Scene scene;
+        if (vela::scene::LoadSceneFile(config.path, scene, error)) {
+            for (const vela::scene::PersonDef& person : scene.people) {
+                for (const vela::scene::ClipUse& clip : person.clips) files.push_back(clip.file);
+            }
+        }
+    }
+    return files;
+}
+
+// An existing output is replaced only when asked, and never when it is one
+// of the files being recorded.
+bool CheckOutput(const std::string& output, const std::string& uri, bool overwrite) {
+    struct stat target;
+    if (stat(output.c_str(), &target) != 0) return true;
+    for (const std::string& input : SourceFiles(uri)) {
+        struct stat info;
+        if (stat(input.c_str(), &info) == 0 && info.st_dev == target.st_dev && info.st_ino == target.st_ino) {
+            std::fprintf(stderr, "vela-record-oni: %s is one of the recording's inputs (%s)\n", output.c_str(),
+                         input.c_str());
+            return false;
+        }
+    }
+    if (!overwrite) {
+        std::fprintf(stderr, "vela-record-oni: %s exists (--overwrite replaces it)\n", output.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::atomic<bool> g_deviceFailed{false};
+
+void OnDeviceState(const OniDeviceInfo*, OniDeviceState state, void*) {
+    if (state == ONI_DEVICE_STATE_ERROR) g_deviceFailed = true;
 }
 
 struct Session {
     OniDeviceHandle device = nullptr;
     OniStreamHandle stream = nullptr;
     OniRecorderHandle recorder = nullptr;
+    OniCallbackHandle callbacks = nullptr;
     bool initialized = false;
 
     ~Session() {
         if (recorder) oniRecorderDestroy(&recorder);
+        if (callbacks) oniUnregisterDeviceCallbacks(callbacks);
         if (stream) {
             oniStreamStop(stream);
             oniStreamDestroy(stream);
@@ -50,10 +106,28 @@ int Fail(const char* what) {
     return 1;
 }
 
-int Record(const std::string& uri, int frames, const std::string& output) {
+// Waits for the stream's next frame; false when the device reports an error
+// or none comes in time.
+bool WaitForFrame(OniStreamHandle stream) {
+    for (int waited = 0; waited < kWaitTimeoutMs && !g_deviceFailed; waited += kWaitStepMs) {
+        int ready = -1;
+        const OniStatus status = oniWaitForAnyStream(&stream, 1, &ready, kWaitStepMs);
+        if (status == ONI_STATUS_OK) return !g_deviceFailed;
+        if (status != ONI_STATUS_TIME_OUT) return false;
+    }
+    return false;
+}
+
+int Record(const std::string& uri, int frames, const std::string& output, bool overwrite) {
+    if (!CheckOutput(output, uri, overwrite)) return 1;
     Session s;
     if (oniInitialize(ONI_API_VERSION) != ONI_STATUS_OK) return Fail("cannot initialise OpenNI2");
     s.initialized = true;
+    OniDeviceCallbacks callbacks{nullptr, nullptr, &OnDeviceState};
+    if (oniRegisterDeviceCallbacks(&callbacks, nullptr, &s.callbacks) != ONI_STATUS_OK) {
+        s.callbacks = nullptr;
+        return Fail("cannot watch the device");
+    }
     if (oniDeviceOpen(uri.c_str(), &s.device) != ONI_STATUS_OK) {
         s.device = nullptr;
         return Fail(("cannot open " + uri).c_str());
@@ -80,9 +154,12 @@ int Record(const std::string& uri, int frames, const std::string& output) {
     }
     if (oniStreamStart(s.stream) != ONI_STATUS_OK) return Fail("cannot start the depth stream");
     for (int i = 0; i < frames; ++i) {
-        int ready = -1;
-        const OniStatus status = oniWaitForAnyStream(&s.stream, 1, &ready, kWaitTimeoutMs);
-        if (status != ONI_STATUS_OK) return Fail(("no frame " + std::to_string(i + 1)).c_str());
+        if (!WaitForFrame(s.stream)) {
+            std::fprintf(stderr, "vela-record-oni: no frame %d%s %s; %s is incomplete\n", i + 1,
+                         g_deviceFailed ? ": the device reported an error:" : ":", oniGetExtendedError(),
+                         output.c_str());
+            return 1;
+        }
         OniFrame* frame = nullptr;
         if (oniStreamReadFrame(s.stream, &frame) != ONI_STATUS_OK) return Fail("cannot read a frame");
         oniFrameRelease(frame);
@@ -107,6 +184,7 @@ bool ParseCount(const char* text, int& value) {
 
 int main(int argc, char** argv) {
     int frames = 30;
+    bool overwrite = false;
     std::string options;
     std::string positional[2];
     int positionalCount = 0;
@@ -116,6 +194,8 @@ int main(int argc, char** argv) {
         if (arg == "-h" || arg == "--help") {
             PrintUsage(stdout);
             return 0;
+        } else if (arg == "--overwrite") {
+            overwrite = true;
         } else if (arg == "--frames" && hasValue) {
             if (!ParseCount(argv[++i], frames)) {
                 std::fprintf(stderr, "vela-record-oni: --frames needs a positive count\n");
@@ -152,5 +232,5 @@ int main(int argc, char** argv) {
         options[0] = uri.find('?') == std::string::npos ? '?' : '&';
         uri += options;
     }
-    return Record(uri, frames, positional[1]);
+    return Record(uri, frames, positional[1], overwrite);
 }

@@ -21,8 +21,9 @@ void AddMode(std::vector<OniVideoMode>& modes, const OniVideoMode& mode) {
 }  // namespace
 
 SyntheticDevice::SyntheticDevice(const DeviceConfig& config, std::unique_ptr<FrameSource> source,
-                                 oni::driver::DriverServices& services)
-    : m_config(config), m_source(std::move(source)), m_services(services) {
+                                 oni::driver::DriverServices& services,
+                                 std::function<void(const std::string&)> onFailure)
+    : m_config(config), m_source(std::move(source)), m_services(services), m_onFailure(std::move(onFailure)) {
     if (config.kind == SourceKind::Images) {
         AddMode(m_modes, {ONI_PIXEL_FORMAT_DEPTH_1_MM, m_source->NativeWidth(), m_source->NativeHeight(), kFps});
     } else {
@@ -64,7 +65,7 @@ oni::driver::StreamBase* SyntheticDevice::createStream(OniSensorType sensorType)
     }
     const bool mirror = m_config.nMirror >= 0 ? m_config.nMirror != 0 : m_source->DefaultMirror();
     m_pStream = new SyntheticStream(*m_source, m_sourceLock, m_frameCounter, m_modes, m_initialMode,
-                                    m_config.bCropping, mirror, m_config.pacing, m_services);
+                                    m_config.bCropping, mirror, m_config.pacing, m_services, m_onFailure);
     return m_pStream;
 }
 

@@ -8,6 +8,7 @@
 #include <Driver/OniDriverAPI.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -24,8 +25,10 @@ constexpr const char* kDeviceVendor = "Vela";
 
 class SyntheticDevice : public oni::driver::DeviceBase {
 public:
+    // `onFailure` is called, with the reason, when the source cannot produce
+    // a frame; the stream has ended then.
     SyntheticDevice(const DeviceConfig& config, std::unique_ptr<FrameSource> source,
-                    oni::driver::DriverServices& services);
+                    oni::driver::DriverServices& services, std::function<void(const std::string&)> onFailure);
     ~SyntheticDevice() override;
 
     OniStatus getSensorInfoList(OniSensorInfo** pSensorInfos, int* numSensors) override;
@@ -41,6 +44,7 @@ private:
     DeviceConfig m_config;
     std::unique_ptr<FrameSource> m_source;
     oni::driver::DriverServices& m_services;
+    std::function<void(const std::string&)> m_onFailure;
     std::vector<OniVideoMode> m_modes;
     OniVideoMode m_initialMode;
     OniSensorInfo m_sensorInfo;

@@ -61,7 +61,14 @@ public:
         DeviceConfig config;
         std::unique_ptr<FrameSource> source = Open(uri, &config);
         if (!source) return nullptr;
-        auto* device = new SyntheticDevice(config, std::move(source), getServices());
+        // The application learns of a source that fails later through its
+        // device-state callback.
+        const OniDeviceInfo info = MakeDeviceInfo(uri);
+        auto onFailure = [this, info](const std::string& reason) {
+            getServices().errorLoggerAppend("synthetic camera: %s: %s\n", info.uri, reason.c_str());
+            deviceStateChanged(&info, ONI_DEVICE_STATE_ERROR);
+        };
+        auto* device = new SyntheticDevice(config, std::move(source), getServices(), onFailure);
         std::lock_guard<std::mutex> lock(m_lock);
         m_devices.insert(device);
         return device;

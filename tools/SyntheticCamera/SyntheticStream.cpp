@@ -86,13 +86,15 @@ const int kSupportedProperties[] = {
 
 SyntheticStream::SyntheticStream(FrameSource& source, std::mutex& sourceLock, std::atomic<int>& frameCounter,
                                  const std::vector<OniVideoMode>& modes, const OniVideoMode& initialMode,
-                                 bool cropping, bool mirror, Pacing pacing, oni::driver::DriverServices& services)
+                                 bool cropping, bool mirror, Pacing pacing, oni::driver::DriverServices& services,
+                                 std::function<void(const std::string&)> onFailure)
     : m_source(source),
       m_sourceLock(sourceLock),
       m_frameCounter(frameCounter),
       m_services(services),
       m_modes(modes),
-      m_pacing(pacing) {
+      m_pacing(pacing),
+      m_onFailure(std::move(onFailure)) {
     m_state.mode = initialMode;
     m_state.cropping = cropping ? CentreCropping(initialMode) : OniCropping{0, 0, 0, 0, 0};
     m_state.bMirror = mirror;
@@ -129,7 +131,7 @@ void SyntheticStream::stop() {
 }
 
 void SyntheticStream::OnTriggerRequest() {
-    if (m_bStarted && m_pacing == Pacing::OnDemand) ProduceFrame();
+    if (m_bStarted && m_pacing == Pacing::OnDemand && !m_bEnded) ProduceFrame();
 }
 
 void SyntheticStream::RunPacing() {
@@ -137,7 +139,7 @@ void SyntheticStream::RunPacing() {
     const auto period = std::chrono::microseconds(kFramePeriodUs);
     auto next = Clock::now();
     std::unique_lock<std::mutex> lock(m_pacingLock);
-    while (!m_bStopPacing) {
+    while (!m_bStopPacing && !m_bEnded) {
         lock.unlock();
         ProduceFrame();
         lock.lock();
@@ -184,7 +186,15 @@ void SyntheticStream::ProduceFrame() {
         }
     }
     if (!rendered) {
-        m_services.log(3, __FILE__, __LINE__, "SyntheticCamera", ("frame " + std::to_string(index) + ": " + error).c_str());
+        // A frame without its depth would pass for an empty scene: end the
+        // stream instead and tell the application.
+        getServices().releaseFrame(frame);
+        if (!m_bEnded.exchange(true)) {
+            const std::string reason = "frame " + std::to_string(index) + ": " + error;
+            m_services.log(3, __FILE__, __LINE__, "SyntheticCamera", reason.c_str());
+            if (m_onFailure) m_onFailure(reason);
+        }
+        return;
     }
 
     frame->dataSize = outWidth * outHeight * static_cast<int>(sizeof(uint16_t));

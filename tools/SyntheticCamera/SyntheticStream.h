@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,9 +31,12 @@ public:
     // `modes` lists the supported video modes; `initialMode` is one of them.
     // `frameCounter` is the device's, shared by its streams and kept across
     // restarts, so time stamps never go back while the device is open.
+    // `onFailure` is called once, with the reason, when the source cannot
+    // produce a frame: the stream then ends, raising no more frames.
     SyntheticStream(FrameSource& source, std::mutex& sourceLock, std::atomic<int>& frameCounter,
                     const std::vector<OniVideoMode>& modes, const OniVideoMode& initialMode, bool cropping,
-                    bool mirror, Pacing pacing, oni::driver::DriverServices& services);
+                    bool mirror, Pacing pacing, oni::driver::DriverServices& services,
+                    std::function<void(const std::string&)> onFailure);
     ~SyntheticStream() override;
 
     OniStatus start() override;
@@ -69,6 +73,8 @@ private:
     oni::driver::DriverServices& m_services;
     const std::vector<OniVideoMode> m_modes;
     const Pacing m_pacing;
+    const std::function<void(const std::string&)> m_onFailure;
+    std::atomic<bool> m_bEnded{false};
 
     std::mutex m_stateLock;  // guards m_state
     State m_state;

@@ -5,6 +5,7 @@
 
 #include "RendererTestSupport.h"
 #include "TempDir.h"
+#include "UnreadableFiles.h"
 
 namespace {
 
@@ -115,6 +116,26 @@ TEST(Bvh, MalformedFilesFailWithALineNumber) {
     std::string error;
     EXPECT_FALSE(clip.Load("/nonexistent/walk.bvh", error));
     EXPECT_NE(std::string::npos, error.find("cannot open"));
+    // A frame time that would stretch a clip past any scene.
+    const std::string text = vela_test::ReadWholeFile(kData + "/simple.bvh");
+    const size_t at = text.find("Frame Time:");
+    ASSERT_NE(std::string::npos, at);
+    EXPECT_FALSE(clip.Parse(text.substr(0, at) + "Frame Time: 1e30\n" + text.substr(text.find('\n', at) + 1), error));
+    EXPECT_NE(std::string::npos, error.find("bad frame time")) << error;
+}
+
+TEST(Bvh, ReadsRegularFilesOnlyAndWithinABound) {
+    vela_test::TempDir dir;
+    for (const auto& file : vela_test::MakeUnreadableFiles(dir, ".bvh", off_t(33) << 20)) {
+        BvhClip clip;
+        std::string error;
+        EXPECT_FALSE(clip.Load(file.path, error)) << file.path;
+        EXPECT_NE(std::string::npos, error.find(file.path + ": " + file.reason)) << error;
+        // The same through a scene file, which names the line.
+        Scene scene;
+        EXPECT_FALSE(ParseScene("person\nbvh " + file.path + "\n", dir.Path(), scene, error));
+        EXPECT_NE(std::string::npos, error.find("line 2: BVH file " + file.path + ": " + file.reason)) << error;
+    }
 }
 
 }  // namespace

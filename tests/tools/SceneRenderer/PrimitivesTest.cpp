@@ -6,6 +6,7 @@
 #include "SceneRenderer/Primitives.h"
 #include "SceneRenderer/Random.h"
 #include "SceneRenderer/SceneRenderer.h"
+#include "RendererTestSupport.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ RenderSettings ExactSettings(int width, int height) {
     s.bQuantise = false;
     s.bShadow = false;
     s.dNoise = 0.0;
+    scene_test::SwitchEffectsOff(s);
     return s;
 }
 

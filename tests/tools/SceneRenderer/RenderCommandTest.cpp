@@ -1,26 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sstream>
-#include <sys/wait.h>
-
+#include "CommandTestSupport.h"
 #include "SceneRenderer/ImageWriter.h"
 #include "TempDir.h"
 
 namespace {
 
-int RunRender(const std::string& arguments, const vela_test::TempDir& dir) {
-    const std::string command = std::string(VELA_RENDER_EXE) + " " + arguments + " >" + dir.File("stdout.txt") +
-                                " 2>" + dir.File("stderr.txt");
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using vela_test::Lines;
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+// `shellPrefix` runs before the command in the same shell, e.g. to limit
+// the size of the files it may write.
+int RunRender(const std::string& arguments, const vela_test::TempDir& dir, const std::string& shellPrefix = "") {
+    return vela_test::RunCommand(shellPrefix + std::string(VELA_RENDER_EXE) + " " + arguments, dir);
 }
 
 TEST(RenderCommand, WritesImagesAndOneTruthLinePerFrame) {
@@ -61,10 +52,11 @@ TEST(RenderCommand, FailsClearlyOnBadInput) {
     struct Case {
         std::string arguments;
         int status;
-        const char* message;
+        std::string message;
     };
     const Case cases[] = {
-        {dir.File("missing.scene"), 1, "cannot open scene file"},
+        {dir.File("missing.scene"), 1, "missing.scene: cannot open"},
+        {dir.Path(), 1, "scene file " + dir.Path() + ": not a regular file"},
         {dir.File("bad.scene"), 1, "line 2: unknown pose 'dance'"},
         {"--resolution 12 default", 1, "bad --resolution"},
         {"--mirror sideways default", 1, "--mirror takes on or off"},
@@ -76,6 +68,23 @@ TEST(RenderCommand, FailsClearlyOnBadInput) {
         EXPECT_NE(std::string::npos, vela_test::ReadWholeFile(dir.File("stderr.txt")).find(c.message)) << c.arguments;
     }
     EXPECT_EQ(0, RunRender("--help", dir));
+}
+
+// A full disk, simulated by a limit on the size of written files (with the
+// signal for it ignored, a write past the limit fails as on a full disk).
+TEST(RenderCommand, FailedWritesGiveAnErrorAndAnExitStatus) {
+    vela_test::TempDir dir;
+    const std::string limit = "trap '' XFSZ; ulimit -f 1; ";  // 512 bytes: the message fits, a frame does not
+    EXPECT_EQ(1, RunRender("--resolution 32x24 --count 3 default", dir, limit));
+    EXPECT_NE(std::string::npos,
+              vela_test::ReadWholeFile(dir.File("stderr.txt")).find("cannot write the ground truth to standard output"));
+    EXPECT_EQ(1, RunRender("--resolution 32x24 --count 3 --truth " + dir.File("t.jsonl") + " default", dir, limit));
+    EXPECT_NE(std::string::npos,
+              vela_test::ReadWholeFile(dir.File("stderr.txt")).find("cannot write the ground truth to " + dir.File("t.jsonl")));
+    EXPECT_EQ(1, RunRender("--resolution 160x120 --count 1 --truth " + dir.File("t.jsonl") + " -o " + dir.File("out") +
+                           " default", dir, limit));
+    EXPECT_NE(std::string::npos,
+              vela_test::ReadWholeFile(dir.File("stderr.txt")).find("cannot write " + dir.File("out/depth_00000.pgm")));
 }
 
 }  // namespace

@@ -35,8 +35,12 @@ std::set<uint8_t> AllowedParts(Joint joint) {
 
 TEST(SceneRenderer, EveryJointProjectsIntoItsOwnBodyPart) {
     for (const char* pose : {"stand", "psi"}) {
-        for (const bool mirror : {true, false}) {
-            SceneRenderer renderer(StandingScene(pose));
+        for (const int variant : {0, 1, 2, 3}) {
+            // Mirrored or not, the plain body or the dressed one.
+            const bool mirror = variant % 2 == 0, dressed = variant >= 2;
+            Scene scene = StandingScene(pose);
+            scene.people[0].plainBody = !dressed;
+            SceneRenderer renderer(scene);
             ASSERT_TRUE(renderer.SetSettings(Settings(320, 240, mirror, true, true, 0.35)));
             RenderedFrame frame;
             renderer.Render(0, frame);

@@ -6,6 +6,7 @@
 
 #include "RendererTestSupport.h"
 #include "TempDir.h"
+#include "UnreadableFiles.h"
 
 namespace {
 
@@ -18,12 +19,13 @@ TEST(SceneParser, ReadsEveryKeyword) {
         "# comment line\n"
         "camera resolution=640x480 hfov=1.0 elevation=1200 tilt=7.5 mirror=off  # trailing comment\n"
         "sensor quantise=off shadow=off noise=0.2 dropouts=0.01 seed=42 max_depth=8000 zpd=120\n"
+        "sensor levels=table field=0.5 blocks=0.25 edges=off fragments=off holes=off\n"
         "frames count=12 fps=15\n"
         "floor off\n"
         "wall z=4200\n"
         "wall x=-1800\n"
         "box center=500,250,3000 size=400,500,300 yaw=30\n"
-        "person height=1650 girth=1.1 walk=off face=motion\n"
+        "person height=1650 girth=1.1 walk=off face=motion clothing=off hair=off fabric=light\n"
         "  at 0 pos=-100,2000 yaw=10\n"
         "  at 2 yaw=20\n"
         "  pose 0 stand\n"
@@ -34,7 +36,7 @@ TEST(SceneParser, ReadsEveryKeyword) {
         "  swipe 5..6 direction=left length=400\n"
         "  circle 6..8 radius=120 period=1.2 direction=cw\n"
         "  bvh clip.bvh start=8 end=12 speed=0.5 loop=on\n"
-        "person\n";
+        "person body=plain\n";
     Scene s;
     std::string error;
     ASSERT_TRUE(ParseScene(text, dir.Path(), s, error)) << error;
@@ -49,6 +51,12 @@ TEST(SceneParser, ReadsEveryKeyword) {
     EXPECT_EQ(0.2, s.sensor.dNoise);
     EXPECT_EQ(0.01, s.sensor.dDropouts);
     EXPECT_EQ(42u, s.sensor.nSeed);
+    EXPECT_FALSE(s.sensor.bDeviceLevels);
+    EXPECT_EQ(0.5, s.sensor.dNoiseField);
+    EXPECT_EQ(0.25, s.sensor.dNoiseBlocks);
+    EXPECT_FALSE(s.sensor.bEdges);
+    EXPECT_FALSE(s.sensor.bFragments);
+    EXPECT_FALSE(s.sensor.bHoles);
     EXPECT_EQ(8000, s.sensor.params.nDeviceMaxDepthValue);
     EXPECT_EQ(12, s.nFrames);
     EXPECT_EQ(15.0, s.dFps);
@@ -64,6 +72,10 @@ TEST(SceneParser, ReadsEveryKeyword) {
     EXPECT_EQ(1.1, p.girth);
     EXPECT_FALSE(p.walk);
     EXPECT_TRUE(p.faceMotion);
+    EXPECT_FALSE(p.plainBody);
+    EXPECT_FALSE(p.style.bClothing);
+    EXPECT_FALSE(p.style.bHair);
+    EXPECT_FALSE(p.style.bDarkFabric);
     ASSERT_EQ(2u, p.path.size());
     EXPECT_TRUE(p.path[0].hasPosition);
     EXPECT_FALSE(p.path[1].hasPosition);
@@ -82,9 +94,12 @@ TEST(SceneParser, ReadsEveryKeyword) {
     ASSERT_EQ(1u, p.clips.size());
     EXPECT_TRUE(p.clips[0].loop);
     EXPECT_EQ(3, p.clips[0].clip->FrameCount());
-    // Defaults of an empty person.
+    // The second person: the plain body; the dressed body's style keeps its
+    // defaults (clothing, hair, dark fabric).
     EXPECT_EQ(1750.0, s.people[1].height);
     EXPECT_TRUE(s.people[1].walk);
+    EXPECT_TRUE(s.people[1].plainBody);
+    EXPECT_TRUE(s.people[1].style.bClothing && s.people[1].style.bHair && s.people[1].style.bDarkFabric);
     // And it renders.
     SceneRenderer renderer(s);
     RenderedFrame frame;
@@ -103,6 +118,11 @@ TEST(SceneParser, ErrorsNameTheLineAndTheProblem) {
         {"camera resolution=0x240\n", "bad value"},
         {"camera zoom=2\n", "unknown key 'zoom' in 'camera'"},
         {"camera mirror=maybe\n", "bad value 'maybe' for mirror"},
+        {"sensor levels=round\n", "bad value 'round' for levels"},
+        {"sensor field=-0.1\n", "bad value '-0.1' for field"},
+        {"sensor holes=sometimes\n", "bad value 'sometimes' for holes"},
+        {"person fabric=red\n", "bad value 'red' for fabric"},
+        {"person body=robot\n", "bad value 'robot' for body"},
         {"sensor noise=-1\n", "bad value '-1' for noise"},
         {"sensor param_coeff=0\n", "sensor parameters"},
         {"sensor max_depth=200\n", "sensor parameters"},
@@ -121,8 +141,26 @@ TEST(SceneParser, ErrorsNameTheLineAndTheProblem) {
         {"person\nwave 1\n", "bad time range '1'"},
         {"person\nwave 0..1 hand=middle\n", "bad value 'middle' for hand"},
         {"person\npush 0..1 amplitude=3\n", "unknown key 'amplitude' in 'push'"},
-        {"person\nbvh missing.bvh\n", "cannot open BVH file"},
+        {"person\nbvh missing.bvh\n", "BVH file /nonexistent/missing.bvh: cannot open"},
         {"person\nbvh\n", "'bvh' needs one file name"},
+        // Every number has a range, lists included, and a key comes once.
+        {"person\nat 0 pos=1e30,2000\n", "bad value '1e30,2000' for pos"},
+        {"box center=0,0,1e30\n", "bad value '0,0,1e30' for center"},
+        {"box center=0,0,2000 size=1e30,100,100\n", "bad value '1e30,100,100' for size"},
+        {"box center=0,0,2000 size=0.001,100,100\n", "bad value '0.001,100,100' for size"},
+        {"wall z=1e30\n", "bad value '1e30' for z"},
+        {"person\nat 0 yaw=1e30\n", "bad value '1e30' for yaw"},
+        {"person\npose 0 stand left_arm=1e30,0,0,0\n", "bad value '1e30,0,0,0' for left_arm"},
+        {"person\npose 0 stand spine=0,400,0\n", "bad value '0,400,0' for spine"},
+        {"camera tilt=5 tilt=6\n", "line 1: key 'tilt' given twice in 'camera'"},
+        {"person height=1700 height=1800\n", "key 'height' given twice in 'person'"},
+        {"person\nat 0 pos=0,2000 pos=0,3000\n", "key 'pos' given twice in 'at'"},
+        // Times that would make the walking cycle's table enormous.
+        {"person\nat 1e30 pos=0,2000\n", "line 2: time '1e30' is past the longest scene (3600 s)"},
+        {"person\nat 0 pos=0,2000\nat 1000000 pos=100,2000\n", "time '1000000' is past the longest scene"},
+        {"person\npose 3601 stand\n", "time '3601' is past the longest scene"},
+        {"person\nwave 0..1e6\n", "time '0..1e6' is past the longest scene"},
+        {"person\nbvh clip.bvh start=1e30\n", "bad value '1e30' for start"},
     };
     for (const Case& c : cases) {
         Scene scene;
@@ -135,7 +173,41 @@ TEST(SceneParser, ErrorsNameTheLineAndTheProblem) {
     Scene scene;
     std::string error;
     EXPECT_FALSE(LoadSceneFile("/nonexistent/none.scene", scene, error));
-    EXPECT_NE(std::string::npos, error.find("cannot open scene file"));
+    EXPECT_NE(std::string::npos, error.find("scene file /nonexistent/none.scene: cannot open"));
+    // The longest scene still parses.
+    EXPECT_TRUE(ParseScene("person\nat 0 pos=0,2000\nat 3600 pos=100,2000\n", "", scene, error)) << error;
+}
+
+TEST(SceneParser, ReadsRegularFilesOnlyAndWithinABound) {
+    vela_test::TempDir dir;
+    for (const auto& file : vela_test::MakeUnreadableFiles(dir, ".scene", off_t(5) << 20)) {
+        Scene scene;
+        scene.nFrames = 77;
+        std::string error;
+        EXPECT_FALSE(LoadSceneFile(file.path, scene, error)) << file.path;
+        EXPECT_NE(std::string::npos, error.find("scene file " + file.path + ": " + file.reason)) << error;
+        EXPECT_EQ(77, scene.nFrames);
+    }
+}
+
+// Scenes built in code skip the parser's bounds; far key times still give
+// a bounded walking table and a frame.
+TEST(SceneParser, CodeBuiltScenesWithFarKeyTimesStillRender) {
+    for (const double far : {1e6, 1e30}) {
+        Scene scene = StandingScene();
+        PathKey key;
+        key.time = far;
+        key.hasPosition = true;
+        key.x = 500.0;
+        key.z = 2500.0;
+        scene.people[0].path.push_back(key);
+        SceneRenderer renderer(scene);
+        renderer.SetResolution(32, 24);
+        RenderedFrame frame;
+        renderer.Render(10, frame);
+        EXPECT_EQ(32u * 24u, frame.depth.size());
+        EXPECT_NEAR(0.0, JointAt(frame.truth, 0, Joint::Torso).x, 1.0) << far;
+    }
 }
 
 TEST(SceneParser, ExampleScenesAndTheDefaultSceneLoadAndRender) {

@@ -4,10 +4,13 @@
 
 #include "SceneRenderer/ImageWriter.h"
 #include "SyntheticCamera/DepthImageFile.h"
+#include "../SceneRenderer/UnreadableFiles.h"
 #include "TempDir.h"
 
 namespace {
 
+using vela::synthetic::CheckDepthImageFile;
+using vela::synthetic::DecodeDepthImage;
 using vela::synthetic::DepthImage;
 using vela::synthetic::ListDepthImages;
 using vela::synthetic::ReadDepthImage;
@@ -86,6 +89,58 @@ TEST(SyntheticImageFile, RefusesWhatIsNotA16BitDepthImage) {
         EXPECT_FALSE(ReadDepthImage(dir.File(c.name), image, error)) << c.name;
         EXPECT_NE(std::string::npos, error.find(c.reason)) << c.name << ": " << error;
         EXPECT_NE(std::string::npos, error.find(c.name)) << error;
+    }
+}
+
+TEST(SyntheticImageFile, DecodesFromMemoryAsFromAFile) {
+    for (const char* name : {"filters.png", "filters.pgm"}) {
+        const std::string bytes = vela_test::ReadWholeFile(kData + "/" + name);
+        DepthImage fromMemory, fromFile;
+        std::string error;
+        ASSERT_TRUE(DecodeDepthImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), name, fromMemory,
+                                     error))
+            << error;
+        ASSERT_TRUE(ReadDepthImage(kData + "/" + name, fromFile, error)) << error;
+        EXPECT_EQ(fromFile.pixels, fromMemory.pixels);
+        EXPECT_FALSE(DecodeDepthImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() / 2, "half", fromMemory,
+                                      error));
+        EXPECT_EQ(0u, error.find("half: truncated")) << error;
+    }
+}
+
+// The check on opening a folder: whole files, without inflating the data.
+TEST(SyntheticImageFile, CheckFindsTruncatedFilesFromTheirHeaderAndSize) {
+    vela_test::TempDir dir;
+    const std::string png = vela_test::ReadWholeFile(kData + "/filters.png");
+    const std::string pgm = vela_test::ReadWholeFile(kData + "/filters.pgm");
+    vela_test::WriteWholeFile(dir.File("short.png"), png.substr(0, png.size() - 13));
+    vela_test::WriteWholeFile(dir.File("short.pgm"), pgm.substr(0, pgm.size() - 1));
+    vela_test::WriteWholeFile(dir.File("good.png"), png);
+    int width = 0, height = 0;
+    std::string error;
+    ASSERT_TRUE(CheckDepthImageFile(dir.File("good.png"), width, height, error)) << error;
+    EXPECT_EQ(7, width);
+    EXPECT_EQ(6, height);
+    EXPECT_FALSE(CheckDepthImageFile(dir.File("short.png"), width, height, error));
+    EXPECT_NE(std::string::npos, error.find("short.png: truncated PNG")) << error;
+    EXPECT_FALSE(CheckDepthImageFile(dir.File("short.pgm"), width, height, error));
+    EXPECT_NE(std::string::npos, error.find("short.pgm: truncated PGM data")) << error;
+}
+
+TEST(SyntheticImageFile, ReadsRegularFilesOnlyAndWithinABound) {
+    vela_test::TempDir dir;
+    for (const auto& file : vela_test::MakeUnreadableFiles(dir, ".png", off_t(200) << 20)) {
+        DepthImage image;
+        int width = 0, height = 0;
+        std::string error;
+        EXPECT_FALSE(ReadDepthImage(file.path, image, error)) << file.path;
+        EXPECT_NE(std::string::npos, error.find(file.path + ": " + file.reason)) << error;
+        EXPECT_FALSE(CheckDepthImageFile(file.path, width, height, error)) << file.path;
+        EXPECT_NE(std::string::npos, error.find(file.reason)) << error;
+        if (file.reason == "not a regular file") {
+            EXPECT_FALSE(ReadDepthImageSize(file.path, width, height, error)) << file.path;
+            EXPECT_NE(std::string::npos, error.find(file.reason)) << error;
+        }
     }
 }
 

@@ -541,6 +541,7 @@ TEST_F(SyntheticCamera, BadUrisAndUnreadableScenesFailToOpenWithTheReason) {
         {"synthetic://scene?file=" + dir.File("missing.scene"), "missing.scene"},
         {"synthetic://scene?file=" + dir.File("broken.scene"), "line 3"},
         {"synthetic://scene?file=" + dir.File("huge.scene"), "65535"},
+        {"synthetic://scene?file=" + dir.Path(), dir.Path() + ": not a regular file"},
         {"synthetic://images?dir=" + dir.File("nowhere"), "cannot read the folder"},
         {"synthetic://images?dir=" + dir.Path(), "grey8.pgm: not a 16-bit PGM"},
         {"synthetic://scene?file=" + std::string(300, 'x'), "longer than 255"},

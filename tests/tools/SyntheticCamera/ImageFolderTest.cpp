@@ -3,6 +3,8 @@
 #include <PS1080.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "OpenNI2TestSupport.h"
 #include "SceneRenderer/ImageWriter.h"
 #include "SyntheticCamera/DeviceUri.h"
@@ -81,22 +83,64 @@ TEST_F(SyntheticImageFolder, PlaysTheImagesInNameOrderThenHoldsTheLast) {
     }
 }
 
-// Only headers are checked on opening; a file that fails to decode later
-// gives frames without depth, not a crash.
-TEST_F(SyntheticImageFolder, AnImageThatFailsToDecodeGivesAFrameWithoutDepth) {
+// A folder with a damaged image does not open: a recording of it would
+// pass frames without depth for an empty scene.
+TEST_F(SyntheticImageFolder, RefusesAFolderWithATruncatedOrCorruptImage) {
+    const struct {
+        const char* name;
+        std::string content;
+        const char* reason;
+    } cases[] = {
+        {"frame_02.png", "", "truncated PNG"},  // half of a good file, below
+        {"frame_02.png", "\x89PNG\r\n\x1a\n", "truncated or bad PNG header"},
+        {"frame_10.pgm", "P5\n160 120\n65535\n\x01\x02", "truncated PGM data"},
+        {"frame_10.pgm", "P5\n160 120\n255\n", "not a 16-bit PGM"},
+    };
+    for (const auto& c : cases) {
+        ImageFolderFiles files;
+        std::string content = c.content;
+        if (content.empty()) {
+            const std::string good = vela_test::ReadWholeFile(files.Dir().File(c.name));
+            content = good.substr(0, good.size() / 2);
+        }
+        vela_test::WriteWholeFile(files.Dir().File(c.name), content);
+        OniDeviceHandle device = nullptr;
+        EXPECT_NE(ONI_STATUS_OK, oniDeviceOpen(files.Uri().c_str(), &device)) << c.reason;
+        const std::string error = oniGetExtendedError();
+        EXPECT_NE(std::string::npos, error.find(std::string(c.name) + ": " + c.reason)) << error;
+    }
+}
+
+std::atomic<int> g_errorStates{0};
+
+void CountErrorStates(const OniDeviceInfo*, OniDeviceState state, void*) {
+    if (state == ONI_DEVICE_STATE_ERROR) ++g_errorStates;
+}
+
+// An image that goes bad after opening ends the stream: no frame without
+// depth, and the application hears of it through its device-state callback.
+TEST_F(SyntheticImageFolder, AnImageThatGoesBadLaterEndsTheStreamWithAnError) {
     ImageFolderFiles files;
-    const std::string png = vela_test::ReadWholeFile(files.Dir().File("frame_02.png"));
-    vela_test::WriteWholeFile(files.Dir().File("frame_02.png"), png.substr(0, png.size() / 2));
+    g_errorStates = 0;
+    OniDeviceCallbacks callbacks{nullptr, nullptr, &CountErrorStates};
+    OniCallbackHandle handle = nullptr;
+    ASSERT_EQ(ONI_STATUS_OK, oniRegisterDeviceCallbacks(&callbacks, nullptr, &handle));
     OniStreamHandle stream = OpenStream(files.Uri());
     ASSERT_NE(nullptr, stream);
-    for (int n = 1; n <= 3; ++n) {
-        OniFrame* frame = ReadFrame(stream);
-        ASSERT_NE(nullptr, frame);
-        const std::vector<uint16_t> expected =
-            n == 2 ? std::vector<uint16_t>(kWidth * kHeight, 0) : AsDelivered(Ramp(n), true);
-        EXPECT_EQ(expected, Pixels(frame)) << "frame " << n;
-        oniFrameRelease(frame);
+    OniFrame* frame = ReadFrame(stream);
+    ASSERT_NE(nullptr, frame);
+    EXPECT_EQ(AsDelivered(Ramp(1), true), Pixels(frame));
+    oniFrameRelease(frame);
+
+    const std::string png = vela_test::ReadWholeFile(files.Dir().File("frame_02.png"));
+    vela_test::WriteWholeFile(files.Dir().File("frame_02.png"), png.substr(0, png.size() / 2));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        frame = ReadFrame(stream, 200);
+        EXPECT_EQ(nullptr, frame) << "attempt " << attempt;
+        if (frame) oniFrameRelease(frame);
     }
+    EXPECT_EQ(1, g_errorStates.load());
+    oniUnregisterDeviceCallbacks(handle);
 }
 
 TEST_F(SyntheticImageFolder, RefusesFoldersItCannotPlay) {

@@ -29,46 +29,49 @@ std::vector<uint16_t> ReadTable(OniStreamHandle stream, int id, size_t entries) 
 }
 
 // The floor seen from a level camera runs to the horizon, so the frames hold
-// every depth up to and past the maximum, with noise.
+// every depth up to and past the maximum, with noise. Levels sit 1 mm below
+// the table's entries, as devices deliver them, or on them.
 TEST_F(SyntheticSensorData, EveryDepthIsATableDepthWithinTheMaximum) {
-    vela_test::TempDir dir;
-    vela_test::WriteWholeFile(dir.File("floor.scene"),
-                              "camera elevation=1200 tilt=0\n"
-                              "sensor noise=0.6 seed=4\n"
-                              "person height=1800\n"
-                              "  at 0 pos=0,9300\n");
-    OniStreamHandle stream = OpenStream("synthetic://scene?file=" + dir.File("floor.scene"));
-    ASSERT_NE(nullptr, stream);
-    int maxValue = 0;
-    ASSERT_EQ(ONI_STATUS_OK, GetStreamProperty(stream, ONI_STREAM_PROPERTY_MAX_VALUE, maxValue));
-    ASSERT_EQ(10000, maxValue);
-    uint64_t maxShift = 0;
-    ASSERT_EQ(ONI_STATUS_OK, GetStreamProperty(stream, XN_STREAM_PROPERTY_MAX_SHIFT, maxShift));
-    const std::vector<uint16_t> s2d = ReadTable(stream, XN_STREAM_PROPERTY_S2D_TABLE, maxShift + 1);
-    std::vector<bool> tableDepth(65536, false);
-    for (const uint16_t z : s2d) tableDepth[z] = true;
-    // Surfaces from here to the maximum and a little beyond (9898-10041 mm
-    // with rounding to nearest) must come out at this depth.
-    const uint16_t deepest = *std::max_element(s2d.begin(), s2d.end());
-    ASSERT_LE(deepest, maxValue);
+    for (const int below : {1, 0}) {
+        SCOPED_TRACE(below ? "device levels" : "table levels");
+        vela_test::TempDir dir;
+        vela_test::WriteWholeFile(dir.File("floor.scene"), std::string("camera elevation=1200 tilt=0\n") +
+                                                               (below ? "sensor seed=4\n" : "sensor levels=table noise=0.6 seed=4\n") +
+                                                               "person height=1800\n"
+                                                               "  at 0 pos=0,9300\n");
+        OniStreamHandle stream = OpenStream("synthetic://scene?file=" + dir.File("floor.scene"));
+        ASSERT_NE(nullptr, stream);
+        int maxValue = 0;
+        ASSERT_EQ(ONI_STATUS_OK, GetStreamProperty(stream, ONI_STREAM_PROPERTY_MAX_VALUE, maxValue));
+        ASSERT_EQ(10000, maxValue);
+        uint64_t maxShift = 0;
+        ASSERT_EQ(ONI_STATUS_OK, GetStreamProperty(stream, XN_STREAM_PROPERTY_MAX_SHIFT, maxShift));
+        const std::vector<uint16_t> s2d = ReadTable(stream, XN_STREAM_PROPERTY_S2D_TABLE, maxShift + 1);
+        std::vector<bool> tableDepth(65536, false);
+        for (const uint16_t z : s2d) tableDepth[z] = true;
+        // Surfaces from here to the maximum and a little beyond (9898-10041 mm
+        // with rounding to nearest) must come out at this depth.
+        const uint16_t deepest = *std::max_element(s2d.begin(), s2d.end());
+        ASSERT_LE(deepest, maxValue);
 
-    int nearMaximum = 0;
-    for (const int width : {320, 640}) {
-        const OniVideoMode mode{ONI_PIXEL_FORMAT_DEPTH_1_MM, width, width * 3 / 4, 30};
-        ASSERT_EQ(ONI_STATUS_OK, SetStreamProperty(stream, ONI_STREAM_PROPERTY_VIDEO_MODE, mode));
-        for (int i = 0; i < 3; ++i) {
-            OniFrame* frame = ReadFrame(stream);
-            ASSERT_NE(nullptr, frame);
-            for (const uint16_t z : Pixels(frame)) {
-                if (z == 0) continue;
-                ASSERT_LE(z, maxValue);
-                ASSERT_TRUE(tableDepth[z]) << "depth " << z << " is not one the shift-to-depth table gives";
-                nearMaximum += z == deepest;
+        int nearMaximum = 0;
+        for (const int width : {320, 640}) {
+            const OniVideoMode mode{ONI_PIXEL_FORMAT_DEPTH_1_MM, width, width * 3 / 4, 30};
+            ASSERT_EQ(ONI_STATUS_OK, SetStreamProperty(stream, ONI_STREAM_PROPERTY_VIDEO_MODE, mode));
+            for (int i = 0; i < 3; ++i) {
+                OniFrame* frame = ReadFrame(stream);
+                ASSERT_NE(nullptr, frame);
+                for (const uint16_t z : Pixels(frame)) {
+                    if (z == 0) continue;
+                    ASSERT_LE(z, maxValue);
+                    ASSERT_TRUE(tableDepth[z + below]) << "depth " << z << " is not where the shift-to-depth table puts a level";
+                    nearMaximum += z + below == deepest;
+                }
+                oniFrameRelease(frame);
             }
-            oniFrameRelease(frame);
         }
+        EXPECT_GT(nearMaximum, 0) << "the frames never reached the deepest table depth, " << deepest;
     }
-    EXPECT_GT(nearMaximum, 0) << "the frames never reached the deepest table depth, " << deepest;
 }
 
 TEST_F(SyntheticSensorData, DepthToShiftToDepthStaysWithinOneShiftStep) {
