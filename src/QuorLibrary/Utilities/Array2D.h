@@ -115,9 +115,9 @@ public:
             this->m_bOwns = true;
             this->m_bAllocated = false;
         }
-        // Doubling chunks from 1 MiB: the storage never runs far ahead of the
+        // Doubling chunks from 4 KiB: the storage never runs far ahead of the
         // data, and a grid that fits the storage already is read in one go.
-        const int64_t chunk = std::max<int64_t>(1, (int64_t(1) << 20) / static_cast<int64_t>(sizeof(T)));
+        const int64_t chunk = std::max<int64_t>(1, (int64_t(1) << 12) / static_cast<int64_t>(sizeof(T)));
         this->m_nSize = 0;
         int64_t done = 0;
         while (done < n) {
