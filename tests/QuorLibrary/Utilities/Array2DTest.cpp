@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ByteBuilder.h"
+#include "ForwardOnlyBuffer.h"
 
 #include <climits>
 #include <cstdint>
@@ -199,15 +200,7 @@ TEST(Array2DTest, ReadRejectsCorruptSizes) {
 
 // A stream that cannot seek cannot tell its length: a plausible size is
 // trusted and a short payload is reported by the read.
-class ForwardOnlyBuffer : public std::streambuf {
-public:
-    explicit ForwardOnlyBuffer(std::string bytes) : m_bytes(std::move(bytes)) {
-        setg(&m_bytes[0], &m_bytes[0], &m_bytes[0] + m_bytes.size());
-    }
-
-private:
-    std::string m_bytes;
-};
+using vela_test::ForwardOnlyBuffer;
 
 TEST(Array2DTest, ReadFromStreamThatCannotSeek) {
     const int values[2] = {5, 6};
