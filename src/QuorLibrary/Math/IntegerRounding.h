@@ -26,7 +26,8 @@ inline I RoundedDivide(I numerator, I divisor) {
         return 0;
     }
     const U half = (divisor < 0 ? U(0) - static_cast<U>(divisor) : static_cast<U>(divisor)) / 2;
-    const I biased = static_cast<I>(numerator > 0 ? static_cast<U>(numerator) + half : static_cast<U>(numerator) - half);
+    const U bits = static_cast<U>(numerator);
+    const I biased = static_cast<I>(numerator > 0 ? bits + half : bits - half);
     if (divisor == -1) {
         return static_cast<I>(U(0) - static_cast<U>(biased));
     }

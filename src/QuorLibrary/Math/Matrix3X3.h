@@ -182,7 +182,8 @@ public:
         const Vector3D<T> w(static_cast<T>(v.x), static_cast<T>(v.y), static_cast<T>(v.z));
         const Vector3D<T> p = TransposeTimes(w);
         const auto shifted = [add, shift](T sum) {
-            return vela_math::SaturatingTruncate(static_cast<double>(vela_math::Add(sum, static_cast<T>(add)))) >> shift;
+            const T total = vela_math::Add(sum, static_cast<T>(add));
+            return vela_math::SaturatingTruncate(static_cast<double>(total)) >> shift;
         };
         return Vector3D<int>(shifted(p.x), shifted(p.y), shifted(p.z));
     }

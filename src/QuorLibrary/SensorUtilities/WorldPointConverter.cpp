@@ -133,8 +133,8 @@ WorldPointConverterBase<T>::WorldPointConverterBase(const xn::DepthGenerator& de
     m_nPixelSizeFactorQ13 = vela_math::FloatToFixed(kSingle, 8192.0f);
     m_nPixelAreaFactorQ26 = vela_math::FloatToFixed(kSquaredSingle, 67108864.0f);
     m_fInvPixelSizeFactor = static_cast<T>(1) / k;
-    m_nInvPixelSizeFactorFP =
-        vela_math::SaturateToInt(ClampedFloor(m_fInvPixelSizeFactor + static_cast<T>(0.5)) * (int64_t{1} << kProjectiveShift));
+    m_nInvPixelSizeFactorFP = vela_math::SaturateToInt(ClampedFloor(m_fInvPixelSizeFactor + static_cast<T>(0.5)) *
+                                                       (int64_t{1} << kProjectiveShift));
 
     m_pixelToRay = Matrix3X3<T>(k, 0, -k * m_fCenterX, 0, -k, k * m_fCenterY, 0, 0, 1);
 

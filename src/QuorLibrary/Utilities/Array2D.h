@@ -124,7 +124,8 @@ public:
             const int64_t step = lengthKnown || n <= this->m_nCapacity ? n - done
                                                                        : std::min(n - done, std::max(chunk, done));
             this->EnsureCapacity(static_cast<int>(done + step), true);
-            if (!in.read(reinterpret_cast<char*>(this->m_pData + done), static_cast<std::streamsize>(step * sizeof(T)))) {
+            const std::streamsize nBytes = static_cast<std::streamsize>(step * sizeof(T));
+            if (!in.read(reinterpret_cast<char*>(this->m_pData + done), nBytes)) {
                 m_nRows = 0;
                 m_nColumns = 0;
                 this->m_nSize = 0;
