@@ -65,3 +65,36 @@ macro(vela_add_subdirectories)
     endif()
   endforeach()
 endmacro()
+
+# vela_add_fuzzer(<name> SOURCES <files...> [DEPS <targets...>]
+#                 [DEFINITIONS <defs...>] [RETURNING_STOPS] [REPLAY_IN_CI])
+#   One libFuzzer harness, <name>Fuzzer, in the fuzz build (VELA_BUILD_FUZZERS,
+#   clang). Its seed corpus is fuzz/corpus/<name>/, which must exist.
+#   RETURNING_STOPS links the stand-ins for FatalError and its kin that throw
+#   vela_fuzz::Stopped instead of ending the process (for readers that stop
+#   on purpose). REPLAY_IN_CI makes CI only replay the committed corpus
+#   instead of fuzzing (for harnesses whose open findings are not mended yet).
+#   scripts/fuzz runs every harness listed in <build>/fuzz/fuzzers.txt.
+function(vela_add_fuzzer name)
+  cmake_parse_arguments(ARG "RETURNING_STOPS;REPLAY_IN_CI" "" "SOURCES;DEPS;DEFINITIONS" ${ARGN})
+  set(target ${name}Fuzzer)
+  set(corpus ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
+  if(NOT IS_DIRECTORY ${corpus})
+    message(FATAL_ERROR "vela_add_fuzzer(${name}): no seed corpus in ${corpus}")
+  endif()
+  add_executable(${target} ${ARG_SOURCES})
+  if(ARG_RETURNING_STOPS)
+    target_link_libraries(${target} PRIVATE VelaFuzzReturningStops)
+  endif()
+  target_link_libraries(${target} PRIVATE VelaFuzzSupport ${ARG_DEPS})
+  target_compile_definitions(${target} PRIVATE ${ARG_DEFINITIONS})
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  add_dependencies(fuzzers ${target})
+  if(ARG_REPLAY_IN_CI)
+    set(ci replay)
+  else()
+    set(ci fuzz)
+  endif()
+  file(APPEND ${VELA_FUZZER_LIST} "${name} ${CMAKE_BINARY_DIR}/fuzz/${target} ${corpus} ${ci}\n")
+endfunction()

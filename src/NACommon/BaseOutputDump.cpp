@@ -1,5 +1,6 @@
 #include "NACommon/BaseOutputDump.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
@@ -24,27 +25,20 @@ void WarnWithFileName(const char* message, const std::string& fileName) {
 
 }  // namespace
 
-BaseOutputDump::UserData::UserData(int userId) : m_nUserID(userId) {
-    m_frameToRow.EnsureCapacity(1000);
-}
+BaseOutputDump::UserData::UserData(int userId) : m_nUserID(userId) {}
 
 bool BaseOutputDump::UserData::SetRowForFrame(int frame, int row) {
-    if (frame < m_frameToRow.Size()) {
-        return true;
-    }
-    if (frame >= MAX_FRAME) {
+    if (frame < 0 || frame <= GetLastFrame()) {
         return false;
     }
-    const int capacity = m_frameToRow.Capacity();
-    if (frame >= capacity && capacity > 0) {
-        m_frameToRow.EnsureCapacity(2 * capacity, true);
-    }
-    m_frameToRow.EnsureCapacity(frame + 1, true);
-    while (m_frameToRow.Size() < frame) {
-        m_frameToRow.Push(-1);
-    }
-    m_frameToRow.Push(row);
+    m_frames.push_back(FrameRow{frame, row});
     return true;
+}
+
+int BaseOutputDump::UserData::GetRow(int frame) const {
+    const auto found = std::lower_bound(m_frames.begin(), m_frames.end(), frame,
+                                        [](const FrameRow& entry, int value) { return entry.nFrame < value; });
+    return found != m_frames.end() && found->nFrame == frame ? found->nRow : -1;
 }
 
 BaseOutputDump::BaseOutputDump() : DataTable<double>(0) {}
@@ -149,13 +143,13 @@ void BaseOutputDump::InitializeLookups() {
             user.reset(new UserData(userId));
         }
         int frame = 0;
-        if (!TruncateToInt((*this)(row, frameColumn), frame)) {
-            // NaN or beyond int: below zero is never indexed, above the bound neither.
-            frame = (*this)(row, frameColumn) < 0 ? -1 : UserData::MAX_FRAME;
+        const double frameValue = (*this)(row, frameColumn);
+        if (!TruncateToInt(frameValue, frame)) {
+            // Below zero is never indexed; NaN and frames beyond int are reported.
+            outOfRangeWarning = outOfRangeWarning || !(frameValue < 0);
+            continue;
         }
-        if (!user->SetRowForFrame(frame, row)) {
-            outOfRangeWarning = true;
-        }
+        user->SetRowForFrame(frame, row);
     }
     if (userZeroWarning) {
         WarnWithFileName("Warning: Found row(s) with UserID==0.  Ignored because we assume ID>0.", m_strFileName);

@@ -3,7 +3,8 @@
 // A joint table: a data table of doubles in which every row holds one user's
 // skeleton in one frame (frame number, user id, time, bounds and per joint its
 // position, confidence and occlusion). On top of the table it keeps, per
-// user, an index from frame number to table row, builds joint columns by a
+// user, an index from frame number to table row (a binary search over the
+// frames present), builds joint columns by a
 // fixed naming scheme and finds a joint's columns by name. A subclass
 // decides the joints by implementing AddColumns and InitializeJointsLookups.
 //
@@ -17,7 +18,6 @@
 #include <vector>
 
 #include "QuorLibrary/Math/Vector3D.h"
-#include "QuorLibrary/Utilities/Array.h"
 #include "QuorLibrary/Utilities/DataTable.h"
 
 static const std::string COL_FRAME = "Frame";
@@ -30,22 +30,29 @@ class BaseOutputDump : public DataTable<double> {
 public:
     class UserData {
     public:
-        // Frames at or above this are not indexed: a corrupt frame number must
-        // not make the index allocate without bound. About ten hours at
-        // 30 frames per second.
-        static constexpr int MAX_FRAME = 1 << 20;
-
         explicit UserData(int userId);
 
         // Records the row of a frame. The first row of a frame stays, and a
         // frame below the highest one recorded is not recorded: rows are
-        // expected in increasing frame order. False when the frame lies at or
-        // above MAX_FRAME and was not recorded.
+        // expected in increasing frame order. Negative frames are never
+        // recorded. True when the row was recorded.
         bool SetRowForFrame(int frame, int row);
+        // The user's row of the frame, -1 for none.
+        int GetRow(int frame) const;
+        // The highest frame recorded, -1 before the first.
+        int GetLastFrame() const { return m_frames.empty() ? -1 : m_frames.back().nFrame; }
+        int GetFrameCount() const { return static_cast<int>(m_frames.size()); }
 
         int m_nUserID;
-        // Indexed by frame number: the user's row of that frame, -1 for none.
-        Array<int> m_frameToRow;
+
+    private:
+        struct FrameRow {
+            int nFrame;
+            int nRow;
+        };
+        // Only the frames present, in increasing frame order: a table of a
+        // few rows with frame numbers in the millions stays a few entries.
+        std::vector<FrameRow> m_frames;
     };
 
     struct JointLookup {

@@ -4,6 +4,8 @@
 // names and places log files. Internal to the OS layer.
 
 #include <atomic>
+#include <set>
+#include <string>
 
 #include "OSLayer/XnCriticalSection.h"
 #include "OSLayer/XnHash.h"
@@ -33,6 +35,9 @@ struct LogData {
     std::atomic<XnBool> m_bAnyWriters;
     // Local time of the run's first log-folder file; empty until taken.
     XnChar m_strSessionTimestamp[XN_LOG_TIMESTAMP_LENGTH];
+    // Every log-folder file this process created, so that none is opened
+    // with truncation a second time (see xnLogCreateNewFile).
+    std::set<std::string> m_createdFiles;
     XN_CRITICAL_SECTION_HANDLE m_hLock;
     XnLogConsoleWriter m_consoleWriter;
     XnLogFileWriter m_fileWriter;

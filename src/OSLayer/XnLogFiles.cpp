@@ -1,6 +1,10 @@
 // The built-in writers' switches, and how log-folder files are named and
 // placed (log files and dump files alike).
 
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
 #include "OSLayer/XnLog.h"
 #include "OSLayer/XnLogData.h"
 #include "OSLayer/XnOS.h"
@@ -8,6 +12,53 @@
 namespace {
 
 const XnChar* const kDefaultLogFolder = "Log";
+
+// strPath with "_<number>" before the extension of its last component
+// (".../x_4242.log" gives ".../x_4242_1.log", ".../data" gives ".../data_1");
+// 0x10008 when that does not fit nSize.
+XnStatus NumberedName(const XnChar* strPath, XnUInt32 nNumber, XnChar* strOut, XnUInt32 nSize) {
+    const XnChar* pSlash = strrchr(strPath, '/');
+    const XnChar* pDot = strrchr(pSlash != nullptr ? pSlash + 1 : strPath, '.');
+    const int nStem = static_cast<int>(pDot != nullptr ? pDot - strPath : strlen(strPath));
+    const int nWritten = snprintf(strOut, nSize, "%.*s_%u%s", nStem, strPath, nNumber, pDot != nullptr ? pDot : "");
+    return nWritten >= 0 && static_cast<XnUInt32>(nWritten) < nSize ? XN_STATUS_OK
+                                                                     : XN_STATUS_INTERNAL_BUFFER_TOO_SMALL;
+}
+
+// Opens a log-folder file for writing. A name not yet created by this
+// process is opened with truncation (a file of an earlier run is replaced);
+// a name created before in this run (a new log file in the same second, a
+// dump opened again) gets the first numbered name that is free instead, so
+// that nothing written earlier in the run is lost. csFullPath receives the
+// name used.
+XnStatus OpenRunFile(LogData* pData, XnChar* csFullPath, XnUInt32 nPathBufferSize, XN_FILE_HANDLE* phFile) {
+    if (pData->m_createdFiles.count(csFullPath) == 0) {
+        const XnStatus nRetVal = xnOSOpenFile(csFullPath, XN_OS_FILE_WRITE | XN_OS_FILE_TRUNCATE, phFile);
+        if (nRetVal == XN_STATUS_OK) {
+            pData->m_createdFiles.insert(csFullPath);
+        }
+        return nRetVal;
+    }
+    std::vector<XnChar> numbered(nPathBufferSize);
+    for (XnUInt32 nNumber = 1;; ++nNumber) {
+        XnStatus nRetVal = NumberedName(csFullPath, nNumber, numbered.data(), nPathBufferSize);
+        if (nRetVal != XN_STATUS_OK) {
+            return nRetVal;
+        }
+        if (pData->m_createdFiles.count(numbered.data()) != 0) {
+            continue;
+        }
+        nRetVal = xnOSOpenFile(numbered.data(), XN_OS_FILE_WRITE | XN_OS_FILE_CREATE_NEW_ONLY, phFile);
+        if (nRetVal == XN_STATUS_OS_FILE_ALREDY_EXISTS) {
+            continue;
+        }
+        if (nRetVal == XN_STATUS_OK) {
+            strcpy(csFullPath, numbered.data());
+            pData->m_createdFiles.insert(csFullPath);
+        }
+        return nRetVal;
+    }
+}
 
 }  // namespace
 
@@ -141,7 +192,7 @@ XnStatus xnLogCreateNewFile(const XnChar* strName, XnBool bSessionBased, XnChar*
     if (nRetVal != XN_STATUS_OK) {
         return XN_STATUS_INTERNAL_BUFFER_TOO_SMALL;
     }
-    return xnOSOpenFile(csFullPath, XN_OS_FILE_WRITE | XN_OS_FILE_TRUNCATE, phFile);
+    return OpenRunFile(pData, csFullPath, nPathBufferSize, phFile);
 }
 
 XnStatus xnLogCreateFileEx(const XnChar* strFileName, XnBool bSessionBased, XnInt32* phFile) {

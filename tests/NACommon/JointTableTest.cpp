@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
@@ -42,12 +43,13 @@ public:
         return row;
     }
 
-    // The user's index as a list, empty when the user has none.
+    // The user's rows of the frames 0 to the highest indexed, empty when the
+    // user has none.
     std::vector<int> Index(int user) const {
         std::vector<int> rows;
         const UserData* data = GetUserData(user);
-        for (int i = 0; data != nullptr && i < data->m_frameToRow.Size(); ++i) {
-            rows.push_back(data->m_frameToRow[i]);
+        for (int frame = 0; data != nullptr && frame <= data->GetLastFrame(); ++frame) {
+            rows.push_back(data->GetRow(frame));
         }
         return rows;
     }
@@ -142,7 +144,7 @@ TEST(JointTableTest, FrameToRowIndex) {
     EXPECT_EQ(dump.Index(3).size(), 6u);
 }
 
-TEST(JointTableTest, FrameJumpsGrowTheIndexWithinItsBound) {
+TEST(JointTableTest, FrameJumpsAndHugeFrameNumbers) {
     TestDump dump;
     dump.Initialize();
     for (int frame = 0; frame <= 10; ++frame) {
@@ -160,9 +162,14 @@ TEST(JointTableTest, FrameJumpsGrowTheIndexWithinItsBound) {
     EXPECT_EQ(index[11], -1);
     EXPECT_EQ(index[2500], jumpRow);
 
-    // A corrupt frame number far beyond any recording is not indexed and is
-    // reported, instead of sizing the index to it.
-    dump.AddUserRow(1, 5000000);
+    // Only the frames present take room: frame numbers far beyond any
+    // recording, for many users, are indexed without a dense range each.
+    const int farRow = dump.AddUserRow(1, 1 << 28);
+    for (int user = 10; user < 400; ++user) {
+        dump.AddUserRow(user, (1 << 20) - 1);
+        dump.AddUserRow(user, INT32_MAX);
+    }
+    // Frames that have no int are reported and not indexed.
     dump.AddUserRow(1, 1e12);
     dump.AddUserRow(1, std::numeric_limits<double>::quiet_NaN());
     dump.AddUserRow(2, 1e300);
@@ -171,13 +178,24 @@ TEST(JointTableTest, FrameJumpsGrowTheIndexWithinItsBound) {
     dump.InitializeLookups();
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Warning: Found row(s) with a frame number or user id out of range.  Not indexed.\n");
-    EXPECT_EQ(dump.Index(1).size(), 2501u);
-    EXPECT_TRUE(dump.Index(2).empty());
+    const BaseOutputDump::UserData* first = dump.GetUserData(1);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->GetFrameCount(), 13);
+    EXPECT_EQ(first->GetLastFrame(), 1 << 28);
+    EXPECT_EQ(first->GetRow(1 << 28), farRow);
+    EXPECT_EQ(first->GetRow((1 << 28) - 1), -1);
+    const BaseOutputDump::UserData* last = dump.GetUserData(399);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->GetFrameCount(), 2);
+    EXPECT_EQ(last->GetRow(INT32_MAX), farRow + 2 * (399 - 10) + 2);
+    EXPECT_EQ(dump.GetUserData(2)->GetFrameCount(), 0);
 
     BaseOutputDump::UserData user(5);
-    EXPECT_TRUE(user.SetRowForFrame(BaseOutputDump::UserData::MAX_FRAME - 1, 0));
-    EXPECT_FALSE(user.SetRowForFrame(BaseOutputDump::UserData::MAX_FRAME, 1));
-    EXPECT_EQ(user.m_frameToRow.Size(), BaseOutputDump::UserData::MAX_FRAME);
+    EXPECT_TRUE(user.SetRowForFrame(7, 0));
+    EXPECT_FALSE(user.SetRowForFrame(7, 1));
+    EXPECT_FALSE(user.SetRowForFrame(-3, 2));
+    EXPECT_EQ(user.GetRow(7), 0);
+    EXPECT_EQ(user.GetRow(-3), -1);
 }
 
 TEST(JointTableTest, RowsWithoutAUserId) {

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "OSLayer/XnDump.h"
@@ -129,9 +130,14 @@ TEST_F(LogFileTest, FileFunctionsNeedFileOutput) {
     xnLogSetFileOutput(TRUE);
     XnChar strSmall[10];
     EXPECT_EQ(XN_STATUS_INTERNAL_BUFFER_TOO_SMALL, xnLogGetFileName(strSmall, sizeof(strSmall)));
+    const std::string strFirst = CurrentLogFile();
     EXPECT_EQ(XN_STATUS_OK, xnLogStartNewFile());
     const std::string strFile = CurrentLogFile();
     EXPECT_EQ(0u, strFile.rfind(LogDir() + "/", 0)) << strFile;
+    // A new file beside the first, which keeps what it holds.
+    EXPECT_NE(strFirst, strFile);
+    EXPECT_EQ(2u, ListDir(LogDir()).size());
+    EXPECT_EQ(2u, SplitLines(ReadWholeFile(strFirst)).size());
     EXPECT_EQ(2u, SplitLines(ReadWholeFile(strFile)).size());
 
     xnLogSetFileOutput(FALSE);
@@ -185,6 +191,60 @@ TEST_F(LogFileTest, PerRunFilesShareStampAndProcessId) {
     }
     std::sort(rests.begin(), rests.end());
     EXPECT_EQ((std::vector<std::string>{"direct.txt", "dump_4.bin", "log"}), rests);
+}
+
+// A file written earlier in the run is never truncated by a later one of the
+// same name (a restart in the same second, a dump opened again): the later
+// one gets a numbered name. A file of an earlier run is still replaced.
+TEST_F(LogFileTest, RepeatedNamesInOneRunLoseNothing) {
+    const std::string strLogDir = LogDir();
+    std::filesystem::create_directories(strLogDir);
+    vela_test::WriteWholeFile(strLogDir + "/plain.txt", "from an earlier run");
+    xnLogSetMaskMinSeverity("ALL", XN_LOG_VERBOSE);
+
+    const std::function<void()> restarts[] = {
+        [] { xnLogStartNewFile(); },
+        [] {
+            xnLogClose();
+            xnLogSetMaskMinSeverity("ALL", XN_LOG_VERBOSE);
+            xnLogSetFileOutput(TRUE);
+        },
+        [] { xnLogSetOutputFolder("Log"); },
+    };
+    ASSERT_EQ(XN_STATUS_OK, xnLogSetFileOutput(TRUE));
+    std::vector<std::string> files;
+    for (size_t i = 0; i < 3; ++i) {
+        files.push_back(CurrentLogFile());
+        xnLogWrite("Mask", XN_LOG_INFO, nullptr, 0, "entry %d", static_cast<int>(i));
+        restarts[i]();
+    }
+    files.push_back(CurrentLogFile());
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(files[i]);
+        const std::string strText = ReadWholeFile(files[i]);
+        EXPECT_NE(std::string::npos, strText.find("entry " + std::to_string(i))) << strText;
+        for (size_t j = i + 1; j < files.size(); ++j) {
+            EXPECT_NE(files[i], files[j]);
+        }
+    }
+
+    for (const char* strContent : {"first", "second", "third"}) {
+        XnDumpFile* pDump = xnDumpFileOpenEx("Mask", TRUE, FALSE, "same.bin");
+        ASSERT_NE(nullptr, pDump);
+        _xnDumpFileWriteString(pDump, "%s", strContent);
+        _xnDumpFileClose(pDump);
+    }
+    EXPECT_EQ("first", ReadWholeFile(strLogDir + "/same.bin"));
+    EXPECT_EQ("second", ReadWholeFile(strLogDir + "/same_1.bin"));
+    EXPECT_EQ("third", ReadWholeFile(strLogDir + "/same_2.bin"));
+
+    XN_FILE_HANDLE hFile = XN_INVALID_FILE_HANDLE;
+    ASSERT_EQ(XN_STATUS_OK, xnLogCreateFileEx("plain.txt", FALSE, &hFile));
+    xnOSCloseFile(&hFile);
+    EXPECT_EQ("", ReadWholeFile(strLogDir + "/plain.txt"));
+    ASSERT_EQ(XN_STATUS_OK, xnLogCreateFileEx("plain.txt", FALSE, &hFile));
+    xnOSCloseFile(&hFile);
+    EXPECT_TRUE(std::filesystem::exists(strLogDir + "/plain_1.txt"));
 }
 
 TEST_F(LogFileTest, CreateNewFileErrors) {

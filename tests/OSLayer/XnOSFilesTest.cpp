@@ -136,6 +136,27 @@ TEST(XnOSFiles, QueriesDirectoriesAndLists) {
     EXPECT_EQ(XN_STATUS_OS_FAILED_TO_DELETE_FILE, xnOSDeleteFile((sub + "/a.txt").c_str()));
 }
 
+// Each match's last component, however long the folder above it; every
+// slot counted is filled.
+TEST(XnOSFiles, FileListUnderLongFolderPath) {
+    vela_test::TempDir dir;
+    std::string folder = dir.Path();
+    while (folder.size() < 300) {
+        folder += "/" + std::string(100, 'f');
+        ASSERT_EQ(XN_STATUS_OK, xnOSCreateDirectory(folder.c_str()));
+    }
+    for (const char* name : {"/one.txt", "/two.txt"}) {
+        vela_test::WriteWholeFile(folder + name, "x");
+    }
+    XnChar names[3][XN_FILE_MAX_PATH] = {};
+    XnUInt32 found = 0;
+    ASSERT_EQ(XN_STATUS_OK, xnOSGetFileList((folder + "/*.txt").c_str(), "p/", names, 3, &found));
+    ASSERT_EQ(2u, found);
+    EXPECT_STREQ("p/one.txt", names[0]);
+    EXPECT_STREQ("p/two.txt", names[1]);
+    EXPECT_STREQ("", names[2]);
+}
+
 TEST(XnOSFiles, PathHelpers) {
     struct AppendCase {
         const char* path;

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
+#include <fcntl.h>
+#include <sys/ipc.h>
+#include <sys/sem.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "OSLayer/XnCriticalSection.h"
@@ -107,6 +113,43 @@ TEST(XnOSMutex, NamedMutexLocksAcrossHandles) {
     EXPECT_EQ(0, access(keyFile.c_str(), F_OK));  // still open through b
     ASSERT_EQ(XN_STATUS_OK, xnOSCloseMutex(&b));
     EXPECT_NE(0, access(keyFile.c_str(), F_OK));  // the last close removes it
+}
+
+// The handle count cannot be raised (it stands at the semaphore maximum) and,
+// on the way out, not lowered either (this process's undo record for it is
+// full): creation fails and leaves no descriptor open.
+TEST(XnOSMutex, NamedMutexFailingToCountItsHandleClosesTheKeyFile) {
+    const std::string name = "vela_full_" + std::to_string(getpid());
+    const std::string keyFile = "/tmp/ZaZuza.Mutex." + name + ".key";
+    const int hKey = open(keyFile.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+    ASSERT_NE(-1, hKey);
+    close(hKey);
+    const int semId = semget(ftok(keyFile.c_str(), 1), 2, IPC_CREAT | IPC_EXCL | 0666);
+    ASSERT_NE(-1, semId);
+    const int kMax = 32767;
+    union {
+        int val;
+        semid_ds* buf;
+        unsigned short* array;
+    } value;
+    value.val = kMax;
+    ASSERT_EQ(0, semctl(semId, 1, SETVAL, value));
+    sembuf take = {1, static_cast<short>(-kMax), SEM_UNDO};
+    ASSERT_EQ(0, semop(semId, &take, 1));
+    sembuf refill = {1, static_cast<short>(kMax), 0};
+    ASSERT_EQ(0, semop(semId, &refill, 1));
+
+    const auto openDescriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto before = openDescriptors();
+    XN_MUTEX_HANDLE m = nullptr;
+    EXPECT_EQ(XN_STATUS_OS_MUTEX_CREATION_FAILED, xnOSCreateNamedMutex(&m, name.c_str()));
+    EXPECT_EQ(nullptr, m);
+    EXPECT_EQ(before, openDescriptors());
+    semctl(semId, 0, IPC_RMID);
+    unlink(keyFile.c_str());
 }
 
 TEST(XnOSMutex, NamedMutexNameTooLong) {

@@ -2,6 +2,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <glob.h>
 #include <libgen.h>
@@ -65,6 +66,17 @@ XnStatus WriteWholeFile(const XnChar* cpFileName, const void* pBuffer, XnUInt32 
         return XN_STATUS_OS_FILE_WRITE_FAILED;
     }
     return xnOSCloseFile(&hFile);
+}
+
+// What basename gives, without a working copy of bounded length: the last
+// component, trailing slashes ignored ("/" for a path of slashes only).
+std::string LastComponent(const XnChar* strPath) {
+    std::string path(strPath);
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    const std::string::size_type nSlash = path.find_last_of('/');
+    return nSlash == std::string::npos || path.size() == 1 ? path : path.substr(nSlash + 1);
 }
 
 }  // namespace
@@ -348,17 +360,18 @@ XnStatus xnOSGetFileList(const XnChar* cpSearchPattern, const XnChar* cpPrefixPa
         return XN_STATUS_OS_FILE_NOT_FOUND;
     }
     XnUInt32 nCount = 0;
-    for (size_t i = 0; i < found.gl_pathc && nCount < nMaxFiles; ++i, ++nCount) {
-        XnChar csName[XN_FILE_MAX_PATH];
-        if (xnOSGetFileName(found.gl_pathv[i], csName, sizeof(csName)) != XN_STATUS_OK) {
-            continue;
-        }
-        if (xnOSStrCopy(cpFileList[nCount], csName, XN_FILE_MAX_PATH) != XN_STATUS_OK) {
+    for (size_t i = 0; i < found.gl_pathc && nCount < nMaxFiles; ++i) {
+        // The last component is taken from the match itself, whatever the
+        // length of the folder above it; only a name that does not fit its
+        // slot is skipped, and a skipped name takes no slot.
+        if (xnOSStrCopy(cpFileList[nCount], LastComponent(found.gl_pathv[i]).c_str(), XN_FILE_MAX_PATH) !=
+            XN_STATUS_OK) {
             continue;
         }
         if (cpPrefixPath != nullptr) {
             xnOSStrPrefix(cpPrefixPath, cpFileList[nCount], XN_FILE_MAX_PATH);
         }
+        ++nCount;
     }
     globfree(&found);
     *pnFoundFiles = nCount;

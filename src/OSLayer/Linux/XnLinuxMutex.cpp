@@ -100,7 +100,11 @@ XnStatus CreateNamed(XnMutex* pMutex, const XnChar* cpMutexName) {
         return XN_STATUS_OS_MUTEX_CREATION_FAILED;
     }
     if (SemOp(pMutex, 1, 1, nullptr) != 0) {
-        CloseNamed(pMutex);
+        // Closed as any handle is; when that fails too it has not reached the
+        // key file, which must not stay open.
+        if (CloseNamed(pMutex) != XN_STATUS_OK) {
+            close(pMutex->hSemFile);
+        }
         return XN_STATUS_OS_MUTEX_CREATION_FAILED;
     }
     return XN_STATUS_OK;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "QuorLibrary/Math/FloatOneOverSqrt.h"
+#include "QuorLibrary/Math/IntegerRounding.h"
 #include "QuorLibrary/Math/Vector3D.h"
 
 // |a - b|.
@@ -23,7 +24,7 @@ inline int NormDiff_Int(const Vector3D<T>& a, const Vector3D<T>& b) {
     const uint32_t dy = static_cast<uint32_t>(d.y);
     const uint32_t dz = static_cast<uint32_t>(d.z);
     const uint32_t sum = dx * dx + dy * dy + dz * dz;
-    return static_cast<int>(std::sqrt(static_cast<double>(static_cast<float>(sum))) + 0.5);
+    return vela_math::RoundedSqrt(sum);
 }
 
 // The unit vector from b to a, normalised like Vector3D::Normalize; (1, 0, 0)
@@ -56,5 +57,5 @@ inline T SafeAcos(T x) {
     return std::acos(x);
 }
 
-// sqrt(n) rounded to the nearest integer (through float, then double).
+// sqrt(n) rounded to the nearest integer (vela_math::RoundedSqrt).
 int Sqrt_Int_2(unsigned int n);

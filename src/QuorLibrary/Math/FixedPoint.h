@@ -12,7 +12,9 @@
 #include <cmath>
 #include <cstdint>
 
+#include "QuorLibrary/Math/IntegerRounding.h"
 #include "QuorLibrary/Math/Matrix3X3.h"
+#include "QuorLibrary/Math/SaturatingCast.h"
 #include "QuorLibrary/Math/SymmetricMatrix3X3.h"
 #include "QuorLibrary/Math/Vector3D.h"
 
@@ -30,8 +32,9 @@ inline float ShiftScale(int shift) {
     return shift >= 0 ? static_cast<float>(1 << shift) : 1.0f / static_cast<float>(1 << -shift);
 }
 
-// floorf(x * scale + 0.5) in float, then truncated: halves round up.
-inline int FloatToFixed(float x, float scale) { return static_cast<int>(floorf(x * scale + 0.5f)); }
+// floorf(x * scale + 0.5) in float, then truncated: halves round up. Values
+// beyond the int range saturate and NaN gives 0 (SaturatingTruncate).
+inline int FloatToFixed(float x, float scale) { return SaturatingTruncate(floorf(x * scale + 0.5f)); }
 
 // 2^(shift - 1), or 0 for a shift of 0 or less (no rounding term).
 inline int RoundingHalf(int shift) { return shift > 0 ? 1 << (shift - 1) : 0; }
@@ -48,14 +51,6 @@ inline int RoundShift(int x, int shift) {
 
 inline Vector3D<int> RoundShift(const Vector3D<int>& v, int shift) {
     return Vector3D<int>(RoundShift(v.x, shift), RoundShift(v.y, shift), RoundShift(v.z, shift));
-}
-
-// x / d rounded to the nearest integer, halves away from zero for either
-// sign of d: (x + |d|/2) / d for x > 0, (x - |d|/2) / d otherwise.
-inline int RoundDiv(int x, int d) {
-    assert(d != 0);
-    const int half = static_cast<int>((d < 0 ? 0u - static_cast<uint32_t>(d) : static_cast<uint32_t>(d)) / 2u);
-    return (x > 0 ? Add(x, half) : Sub(x, half)) / d;
 }
 
 }  // namespace vela_math
@@ -92,7 +87,6 @@ inline void Vector3DDoubleToVector3DFPMult(const Vector3D<float>& in, Vector3D<i
                         vela_math::FloatToFixed(in.z, s));
 }
 
-// Each component divided by d, halves away from zero.
-inline Vector3D<int> rounddiv3D(Vector3D<int> v, int d) {
-    return Vector3D<int>(vela_math::RoundDiv(v.x, d), vela_math::RoundDiv(v.y, d), vela_math::RoundDiv(v.z, d));
-}
+// Each component divided by d, halves away from zero (RoundedDivide: a zero
+// divisor gives zeros).
+inline Vector3D<int> rounddiv3D(Vector3D<int> v, int d) { return vela_math::RoundedDivide(v, d); }

@@ -18,16 +18,13 @@ namespace vela_math {
 
 inline int SumOfSquares(const Vector3D<int>& v) { return Add(Add(Mul(v.x, v.x), Mul(v.y, v.y)), Mul(v.z, v.z)); }
 
-// sqrt of a squared length summed in 32 bits, through float then double,
-// rounded half up: the integer length used by every fixed-point object.
-inline int RoundedLength(uint32_t squaredLength) {
-    return static_cast<int>(std::sqrt(static_cast<double>(static_cast<float>(squaredLength))) + 0.5);
-}
+// The length of v rounded (RoundedSqrt), its squares summed in unsigned 32
+// bits: the integer length used by every fixed-point object.
 inline int RoundedLength(const Vector3D<int>& v) {
     const uint32_t x = static_cast<uint32_t>(v.x);
     const uint32_t y = static_cast<uint32_t>(v.y);
     const uint32_t z = static_cast<uint32_t>(v.z);
-    return RoundedLength(x * x + y * y + z * z);
+    return RoundedSqrt(x * x + y * y + z * z);
 }
 
 }  // namespace vela_math

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "QuorLibrary/Math/IntegerRounding.h"
 #include "QuorLibrary/Math/LineBase.h"
 #include "QuorLibrary/Math/Vector3D.h"
 
@@ -42,7 +43,7 @@ private:
         const uint32_t cy = static_cast<uint32_t>(c.y);
         const uint32_t cz = static_cast<uint32_t>(c.z);
         const uint32_t sum = cx * cx + cy * cy + cz * cz;
-        return static_cast<int>(std::sqrt(static_cast<double>(static_cast<float>(sum))) + 0.5);
+        return vela_math::RoundedSqrt(sum);
     }
 };
 

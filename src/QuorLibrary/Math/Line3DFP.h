@@ -75,7 +75,7 @@ public:
             // 2^31 does not turn negative.
             sum += k > 0 ? (square + (1u << (k - 1))) >> k : square;
         }
-        return vela_math::RoundedLength(sum);
+        return vela_math::RoundedSqrt(sum);
     }
 
 protected:

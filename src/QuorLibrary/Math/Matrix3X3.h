@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "QuorLibrary/Math/MatrixPrecision.h"
+#include "QuorLibrary/Math/SaturatingCast.h"
 #include "QuorLibrary/Math/ScalarOps.h"
 #include "QuorLibrary/Math/SymmetricMatrix3X3.h"
 #include "QuorLibrary/Math/Vector3D.h"
@@ -174,14 +175,17 @@ public:
                            Dot(m02, v.x, m12, v.y, m22, v.z));
     }
     // M^T v for an integer vector, rounded the fixed-point way: each sum is
-    // formed in T, add is added, the result truncated to an integer and
-    // shifted right arithmetically by shift.
+    // formed in T, add is added, the result truncated to an integer (saturated
+    // at the int range, NaN giving 0) and shifted right arithmetically by
+    // shift.
     Vector3D<int> TransposeTimes(const Vector3D<int>& v, int add, int shift) const {
         const Vector3D<T> w(static_cast<T>(v.x), static_cast<T>(v.y), static_cast<T>(v.z));
         const Vector3D<T> p = TransposeTimes(w);
-        return Vector3D<int>(static_cast<int>(vela_math::Add(p.x, static_cast<T>(add))) >> shift,
-                             static_cast<int>(vela_math::Add(p.y, static_cast<T>(add))) >> shift,
-                             static_cast<int>(vela_math::Add(p.z, static_cast<T>(add))) >> shift);
+        const auto shifted = [add, shift](T sum) {
+            const T total = vela_math::Add(sum, static_cast<T>(add));
+            return vela_math::SaturatingTruncate(static_cast<double>(total)) >> shift;
+        };
+        return Vector3D<int>(shifted(p.x), shifted(p.y), shifted(p.z));
     }
 
     // Determinant, inverse and tests ---------------------------------------

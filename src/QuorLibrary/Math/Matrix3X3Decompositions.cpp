@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "QuorLibrary/Math/FloatOneOverSqrt.h"
@@ -104,6 +105,45 @@ void Coefficients(const Matrix3X3<T>& m, T& tr, T& c2, T& det) {
     det = m.Determinant();
 }
 
+template <typename T>
+bool FiniteRoots(const T roots[3], int count) {
+    for (int i = 0; i < count; ++i) {
+        if (!std::isfinite(roots[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The eigenvalues of m from its copy in double scaled by 1000 / the largest
+// absolute element of all nine (as far as double allows; not at all for the
+// zero matrix), rounded to T; returns their count.
+template <typename T>
+int WholeMatrixEigenvalues(const Matrix3X3<T>& m, T& e0, T& e1, T& e2) {
+    Matrix3X3<double> wide;
+    double largest = 0;
+    for (int i = 0; i < 9; ++i) {
+        wide[i] = static_cast<double>(m[i]);
+        largest = std::max(largest, std::abs(wide[i]));
+    }
+    double s = largest > 0 ? 1000.0 / largest : 1.0;
+    if (std::isinf(s)) {
+        s = std::numeric_limits<double>::max();
+    }
+    wide *= s;
+    double tr, c2, det;
+    Coefficients(wide, tr, c2, det);
+    double roots[3];
+    const int count = CubicEigenvalues(tr, c2, det, roots);
+    const double inverse = 1.0 / s;
+    e0 = static_cast<T>(roots[0] * inverse);
+    if (count == 3) {
+        e1 = static_cast<T>(roots[1] * inverse);
+        e2 = static_cast<T>(roots[2] * inverse);
+    }
+    return count;
+}
+
 }  // namespace
 
 template <typename T>
@@ -189,13 +229,21 @@ int Matrix3X3<T>::GetEigenvaluesNoScaling(T& e0, T& e1, T& e2) const {
 template <typename T>
 int Matrix3X3<T>::GetEigenvaluesWithScaling(T& e0, T& e1, T& e2) const {
     const T maxAbs = MaxAbs();
-    const T s = maxAbs > 0 ? T(1000) / maxAbs : T(1);
+    T s = maxAbs > 0 ? T(1000) / maxAbs : T(1);
     T tr, c2, det;
     Coefficients(*this, tr, c2, det);
-    // The powers of s are applied one factor at a time, so that s^3 alone
-    // cannot overflow or underflow.
+    // The scaled coefficients are formed one factor at a time: tr·s, (c2·s)·s
+    // and ((det·s)·s)·s, so that s^3 alone cannot overflow or underflow.
     T roots[3];
-    const int count = CubicEigenvalues(tr * s, c2 * s * s, det * s * s * s, roots);
+    int count = CubicEigenvalues(tr * s, c2 * s * s, det * s * s * s, roots);
+    if (!FiniteRoots(roots, count)) {
+        // The scale leaves m00 out, so a matrix whose m00 dwarfs the rest
+        // (a covariance stretched along x) overflows the scaled float cubic,
+        // and a tiny one makes s infinite. Then the matrix is scaled by all
+        // nine elements, as the symmetric solver scales, and solved in
+        // double precision, whose range and precision resolve such spreads.
+        return WholeMatrixEigenvalues(*this, e0, e1, e2);
+    }
     const T inverse = T(1) / s;
     e0 = roots[0] * inverse;
     if (count == 3) {

@@ -6,6 +6,7 @@
 // double); the double forms are the plain ones.
 
 #include <cmath>
+#include <limits>
 
 #include "QuorLibrary/Math/FloatOneOverSqrt.h"
 #include "QuorLibrary/Math/Vector3D.h"
@@ -34,9 +35,23 @@ inline Vector3D<double> NormalizedOrUnitX(const Vector3D<double>& v) {
     return Vector3D<double>(1.0, 0.0, 0.0);
 }
 
-// v divided by its length, given its squared length q > 0: float multiplies
-// by the estimate of 1/sqrt(q), double divides by sqrt(q). No 1e8 test.
-inline Vector3D<float> DivideByLength(const Vector3D<float>& v, float q) { return v * FloatOneOverSqrt(q); }
+// v times the reciprocal of its length, given its squared length q > 0:
+// the refined estimate in float, 1/sqrt(q) in double. No 1e8 test, but a q
+// in float's denormal range, which the estimate reads as 0 (its Newton step
+// then gives -inf), makes v a null vector: (1, 0, 0), as Normalize gives.
+// q = 0 is the caller's to avoid.
+inline Vector3D<float> TimesReciprocalLength(const Vector3D<float>& v, float q) {
+    const float r = FloatOneOverSqrt(q);
+    if (q > 0.0f && !(r > 0.0f && r < std::numeric_limits<float>::infinity())) {
+        return Vector3D<float>(1.0f, 0.0f, 0.0f);
+    }
+    return v * r;
+}
+inline Vector3D<double> TimesReciprocalLength(const Vector3D<double>& v, double q) { return v * ReciprocalSqrt(q); }
+
+// v divided by its length, given its squared length q > 0: float as above,
+// double divides by sqrt(q).
+inline Vector3D<float> DivideByLength(const Vector3D<float>& v, float q) { return TimesReciprocalLength(v, q); }
 inline Vector3D<double> DivideByLength(const Vector3D<double>& v, double q) { return v / std::sqrt(q); }
 
 // The unit perpendicular of the frame-from-one-axis rule: the component of

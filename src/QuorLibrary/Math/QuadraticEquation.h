@@ -6,33 +6,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include "QuorLibrary/Math/IntegerRounding.h"
 #include "QuorLibrary/Math/ScalarOps.h"
 #include "QuorLibrary/Math/Vector3D.h"
 
-namespace vela_math {
-
-// numerator / divisor rounded half away from zero, in 32-bit wrapping
-// arithmetic. A zero divisor (reachable only through overflowed
-// coefficients) gives 0 instead of a trap.
-inline int32_t RoundedDivide(int32_t numerator, int32_t divisor) {
-    if (divisor == 0) {
-        return 0;
-    }
-    const uint32_t magnitude = divisor < 0 ? 0u - static_cast<uint32_t>(divisor) : static_cast<uint32_t>(divisor);
-    const uint32_t half = magnitude / 2;
-    const int32_t biased = numerator < 0 ? Sub(numerator, static_cast<int32_t>(half))
-                                         : Add(numerator, static_cast<int32_t>(half));
-    if (divisor == -1) {
-        return Neg(biased);  // INT_MIN / -1 wraps instead of trapping
-    }
-    return biased / divisor;
-}
-
-inline Vector3D<int32_t> RoundedDivide(const Vector3D<int32_t>& v, int32_t divisor) {
-    return Vector3D<int32_t>(RoundedDivide(v.x, divisor), RoundedDivide(v.y, divisor), RoundedDivide(v.z, divisor));
-}
-
-}  // namespace vela_math
 
 template <typename T>
 class QuadraticEquation {
@@ -99,8 +76,7 @@ public:
                 r1 = RoundedDivide(direction * Neg(m_nB), twoA);
                 return 1;
             }
-            const int32_t s =
-                static_cast<int32_t>(std::sqrt(static_cast<double>(static_cast<float>(discriminant))) + 0.5);
+            const int32_t s = RoundedSqrt(static_cast<uint32_t>(discriminant));
             const int32_t q = m_nB > 0 ? Sub(Neg(m_nB), s) : Sub(s, m_nB);
             const int32_t twoC = Mul(2, m_nC);
             const Vector3D<int32_t> rootQ = RoundedDivide(direction * q, twoA);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "QuorLibrary/Math/BasicFunctions.h"
 #include "QuorLibrary/Math/FixedPoint.h"
+#include "QuorLibrary/Math/IntegerRounding.h"
 
 namespace {
 
@@ -14,10 +14,9 @@ int64_t Dot64(const Vector3D<int>& a, const Vector3D<int>& b) {
     return static_cast<int64_t>(a.x) * b.x + static_cast<int64_t>(a.y) * b.y + static_cast<int64_t>(a.z) * b.z;
 }
 
-// x / d for d > 0, halves away from zero.
-int64_t RoundDiv64(int64_t x, int64_t d) { return (x > 0 ? x + d / 2 : x - d / 2) / d; }
-
-int RoundedSqrt(int squared) { return Sqrt_Int_2(static_cast<unsigned int>(squared)); }
+// A squared length summed in 32 bits (never negative as a sum of squares
+// that wrapped), rounded to its root.
+int RoundedRoot(int squared) { return vela_math::RoundedSqrt(static_cast<uint32_t>(squared)); }
 
 }  // namespace
 
@@ -34,7 +33,7 @@ int ShortestDistanceInt(const Segment3DFP& s1, const Segment3DFP& s2) {
     if (nn < 1) {
         if (length2 == 0) {
             // s2 is a point: it has no axis to place s1's start along.
-            return RoundedSqrt(s1.GetDistanceSquared(s2.GetStart()));
+            return RoundedRoot(s1.GetDistanceSquared(s2.GetStart()));
         }
         const int along = RoundShift(w.Dot(v), kNormalisationShift);
         int gap = 0;
@@ -45,17 +44,17 @@ int ShortestDistanceInt(const Segment3DFP& s1, const Segment3DFP& s2) {
         }
         int perpendicularSquared = 0;
         CrossProductMagnitudeSquaredFP(v, w, perpendicularSquared, kNormalisationShift, 0);
-        return gap + RoundedSqrt(perpendicularSquared);
+        return gap + RoundedRoot(perpendicularSquared);
     }
 
     // Millimetres: (shift 12 x mm) . shift 12 over a shift-24 |n|^2. The
     // products leave 32 bits for limb-sized segments.
-    const int64_t t1 = RoundDiv64(-Dot64(v.Cross(w), n), nn);
-    const int64_t t2 = RoundDiv64(-Dot64(u.Cross(w), n), nn);
+    const int64_t t1 = vela_math::RoundedDivide<int64_t>(-Dot64(v.Cross(w), n), nn);
+    const int64_t t2 = vela_math::RoundedDivide<int64_t>(-Dot64(u.Cross(w), n), nn);
     if (t1 < 0 || t1 > length1 || t2 < 0 || t2 > length2) {
         const int squared = std::min(std::min(s1.GetDistanceSquared(s2.GetStart()), s1.GetDistanceSquared(s2.GetEnd())),
                                      std::min(s2.GetDistanceSquared(s1.GetStart()), s2.GetDistanceSquared(s1.GetEnd())));
-        return RoundedSqrt(squared);
+        return RoundedRoot(squared);
     }
 
     // q = w + u t1 - v t2 at shift 12, brought back to millimetres once.
@@ -67,5 +66,5 @@ int ShortestDistanceInt(const Segment3DFP& s1, const Segment3DFP& s2) {
     const uint32_t qx = static_cast<uint32_t>(q.x);
     const uint32_t qy = static_cast<uint32_t>(q.y);
     const uint32_t qz = static_cast<uint32_t>(q.z);
-    return Sqrt_Int_2(qx * qx + qy * qy + qz * qz);
+    return vela_math::RoundedSqrt(qx * qx + qy * qy + qz * qz);
 }

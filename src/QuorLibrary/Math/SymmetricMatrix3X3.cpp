@@ -301,7 +301,7 @@ void SymmetricMatrix3X3<T>::GetEigenvector(T lambda, Vector3D<T>& v) const {
     const Vector3D<T> r2(a.xy * a.yz - a.yy * a.xz, a.xy * a.xz - a.xx * a.yz, a.xx * a.yy - a.xy * a.xy);
     T q;
     const Vector3D<T> r = vela_math::LongestOfThree(r0, r1, r2, q);
-    v = r * vela_math::ReciprocalSqrt(q);
+    v = vela_math::TimesReciprocalLength(r, q);
 }
 
 template <typename T>

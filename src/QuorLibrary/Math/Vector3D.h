@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "QuorLibrary/Math/FloatOneOverSqrt.h"
+#include "QuorLibrary/Math/SaturatingCast.h"
 #include "QuorLibrary/Math/ScalarOps.h"
 
 template <typename T>
@@ -109,14 +110,17 @@ public:
         return Vector3D(y, vela_math::Neg(x), 0);
     }
 
+    static int RoundedComponent(T c) {
+        return vela_math::SaturatingTruncate(std::floor(static_cast<float>(c) + 0.5f));
+    }
+
     // This vector without its component along the unit normal n.
     Vector3D ProjectedOnPlane(const Vector3D& n) const { return *this - n * Dot(n); }
 
-    // Each component rounded half up through float: floor(c + 0.5).
+    // Each component rounded half up through float: floor(c + 0.5), saturated
+    // at the int range (NaN gives 0).
     Vector3D<int> Round() const {
-        return Vector3D<int>(static_cast<int>(std::floor(static_cast<float>(x) + 0.5f)),
-                             static_cast<int>(std::floor(static_cast<float>(y) + 0.5f)),
-                             static_cast<int>(std::floor(static_cast<float>(z) + 0.5f)));
+        return Vector3D<int>(RoundedComponent(x), RoundedComponent(y), RoundedComponent(z));
     }
 };
 

@@ -4,10 +4,13 @@
 #include <cstring>
 #include <type_traits>
 
+#include "QuorLibrary/SensorUtilities/LabelMapAccessors.h"
 #include "QuorLibrary/Utilities/FatalError.h"
 
 namespace {
 
+// With the fixed line numbers passed below (1279, 1362, 1427, 1510): part of
+// the stop messages' text (see FatalError.h).
 const char* const kDetectorFile = "QuorLibrary/SensorUtilities/ConnectedComponentDetector";
 
 // Differences of 32-bit elements are taken in 64 bits: two values more than
@@ -303,10 +306,10 @@ bool ConnectedComponentDetector::RunHybrid(const Array2D<unsigned short>& first,
 void ConnectedComponentDetector::RemapLabels(xn::SceneMetaData& labels, const Box2D<int>* window) {
     const XnInt32 width = labels.XRes();
     const XnInt32 height = labels.YRes();
-    // Only a map that holds its own labels is written, and only as far as
-    // its buffer reaches.
-    if (m_disjointSet.Capacity() == 0 || width <= 0 || height <= 0 || labels.WritableData() == nullptr ||
-        labels.Data() != labels.WritableData() ||
+    // The labels are written where the map has them (WritableLabels), and
+    // only as far as the pixels it describes reach.
+    XnLabel* pLabels = WritableLabels(labels);
+    if (m_disjointSet.Capacity() == 0 || width <= 0 || height <= 0 || pLabels == nullptr ||
         labels.DataSize() < static_cast<XnUInt64>(width) * static_cast<XnUInt64>(height) * sizeof(XnUInt16)) {
         return;
     }
@@ -323,8 +326,7 @@ void ConnectedComponentDetector::RemapLabels(xn::SceneMetaData& labels, const Bo
     if (x1 < x0 || y1 < y0) {
         return;
     }
-    RemapArea(labels.WritableData(), m_disjointSet.Parent(), m_disjointSet.Capacity(), width, x0, x1 + 1, y0,
-              y1 + 1);
+    RemapArea(pLabels, m_disjointSet.Parent(), m_disjointSet.Capacity(), width, x0, x1 + 1, y0, y1 + 1);
 }
 
 bool ConnectedComponentDetector::RunRuns(const XnUInt16* image, const XnUInt16* secondImage,

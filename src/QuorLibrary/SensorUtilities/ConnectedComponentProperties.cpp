@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <memory>
 
+#include "QuorLibrary/SensorUtilities/LabelMapAccessors.h"
+
 namespace {
 
 // Rows and columns that every map of a pass covers; none when a map has no
@@ -216,13 +218,12 @@ void ConnectedComponentProperties<T>::ClearCC(unsigned short label) {
 template <typename T>
 void ConnectedComponentProperties<T>::ClearLabel(const Box2D<int>& box, xn::SceneMetaData& labels,
                                                  unsigned short label) {
-    if (labels.Data() != nullptr) {
+    XnLabel* pLabels = WritableLabels(labels);
+    if (pLabels != nullptr) {
         const int firstRow = std::max(box.min.y, 0);
         const int lastRow = std::min(box.max.y, labels.YRes() - 1);
         const int firstColumn = std::max(box.min.x, 0);
         const int lastColumn = std::min(box.max.x, labels.XRes() - 1);
-        // The pixels the map describes, which need not be its own buffer.
-        XnLabel* pLabels = const_cast<XnLabel*>(labels.Data());
         for (int i = firstRow; i <= lastRow; ++i) {
             XnLabel* pRow = pLabels + static_cast<ptrdiff_t>(i) * labels.XRes();
             for (int j = firstColumn; j <= lastColumn; ++j) {

@@ -121,6 +121,7 @@ XnInt32 ConnectedComponentDetector::Create_Objects(const XnUInt16* image, const 
                                                    XnInt32 threshold, XnInt32 secondThreshold, XnInt32 firstColumn,
                                                    XnInt32 endColumn, XnInt32 firstRow, XnInt32 endRow) {
     if (static_cast<XnUInt32>(height) - 1u > 318u) {
+        // File and line 464: part of the message's text (see FatalError.h).
         FatalError("Create_Objects", "QuorLibrary/SensorUtilities/ConnectedComponentDetector", 464,
                    "ConnectedComponentDetector doesn't support the required resolution");
     }

@@ -12,6 +12,12 @@
 #include "XnAdapter/XnDepthMetaData.h"
 #include "XnAdapter/XnSceneMetaData.h"
 
+// The labels a map describes, for writing. The one rule for every writer of
+// label maps (RemapLabels, ClearLabel): a map's pixels are written wherever
+// they lie, in its own buffer or in the caller's buffer that ReAdjust laid
+// it over, which the caller lends for writing as well. Null without pixels.
+inline XnLabel* WritableLabels(xn::SceneMetaData& labels) { return const_cast<XnLabel*>(labels.Data()); }
+
 // The label at the position's coordinates truncated towards zero, or outside
 // when that pixel lies off the map (NaN positions included).
 template <typename T>

@@ -7,6 +7,8 @@
 
 namespace {
 
+// With the fixed line numbers of X and Y (94, 110): part of the stop
+// messages' text (see FatalError.h).
 const char* const kConverterFile = "QuorLibrary/SensorUtilities/ResolutionConverter";
 
 // The full images of the 4:3 chain, which an SXGA image holds as its band.

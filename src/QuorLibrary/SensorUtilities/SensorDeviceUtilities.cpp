@@ -13,6 +13,8 @@
 
 namespace {
 
+// With the fixed line numbers passed below (230, 239): part of the stop
+// messages' text (see FatalError.h).
 const char kSourceFile[] = "QuorLibrary/SensorUtilities/SensorDeviceUtilities";
 
 // Time stamps this close (microseconds) belong to the same moment.

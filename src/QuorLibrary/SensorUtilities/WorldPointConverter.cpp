@@ -1,5 +1,6 @@
 #include "QuorLibrary/SensorUtilities/WorldPointConverter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <type_traits>
@@ -16,13 +17,14 @@ namespace {
 const int kMaxDepthTableSize = 65536;
 
 // Depths 0 to the stream's maximum + 1; 2 entries when the maximum cannot be
-// read (or is negative).
-int DepthTableSize(const xn::DepthGenerator& depth) {
+// read (or is negative), with readable false.
+int DepthTableSize(const xn::DepthGenerator& depth, bool& readable) {
     int maxDepth = 0;
     int size = static_cast<int>(sizeof(maxDepth));
-    if (xn::StreamGetProperty(depth.GetStreamHandle(), ONI_STREAM_PROPERTY_MAX_VALUE, &maxDepth, &size) !=
-            ONI_STATUS_OK ||
-        maxDepth < 0) {
+    readable = xn::StreamGetProperty(depth.GetStreamHandle(), ONI_STREAM_PROPERTY_MAX_VALUE, &maxDepth, &size) ==
+                   ONI_STATUS_OK &&
+               maxDepth >= 0;
+    if (!readable) {
         return 2;
     }
     return maxDepth >= kMaxDepthTableSize - 2 ? kMaxDepthTableSize : maxDepth + 2;
@@ -45,18 +47,6 @@ T FallbackTangent() {
     return std::is_same<T, float>::value ? static_cast<T>(0.5358984f) : static_cast<T>(0.535898400478821);
 }
 
-// floorf(x*scale + 0.5), saturated at the int range.
-int SaturatingFloatToFixed(float x, float scale) {
-    const float v = x * scale + 0.5f;
-    if (!(v > -2147483648.0f)) {
-        return v != v ? 0 : INT_MIN;
-    }
-    if (v >= 2147483648.0f) {
-        return INT_MAX;
-    }
-    return vela_math::FloatToFixed(x, scale);
-}
-
 // floor(x) (x in T), clamped to +-2^40 so that callers can scale it by 2^14
 // and still saturate the product at the int range.
 template <typename T>
@@ -73,10 +63,6 @@ int64_t ClampedFloor(T x) {
         return -static_cast<int64_t>(limit);
     }
     return static_cast<int64_t>(std::floor(x));
-}
-
-int SaturateInt(int64_t value) {
-    return value > INT_MAX ? INT_MAX : (value < INT_MIN ? INT_MIN : static_cast<int>(value));
 }
 
 }  // namespace
@@ -120,7 +106,8 @@ WorldPointConverterBase<T>::WorldPointConverterBase(const xn::DepthGenerator& de
         FatalError("WorldPointConverterBase", __FILE__, __LINE__,
                    StringSprintf("WorldPointConverterBase got an invalid image size %dx%d", xRes, yRes).c_str());
     }
-    m_nDepthTableSize = DepthTableSize(depth);
+    bool maxDepthReadable = false;
+    m_nDepthTableSize = DepthTableSize(depth, maxDepthReadable);
 
     const double fovx = GetDepthFOVX(depth);
     T tangent;
@@ -138,16 +125,16 @@ WorldPointConverterBase<T>::WorldPointConverterBase(const xn::DepthGenerator& de
     m_fCenterY = static_cast<T>(0.5) * static_cast<T>(yRes);
     m_nCenterX = xRes / 2;
     m_nCenterY = yRes / 2;
-    m_nCenterXFP = SaturateInt(static_cast<int64_t>(m_nCenterX) << kProjectiveShift);
-    m_nCenterYFP = SaturateInt(static_cast<int64_t>(m_nCenterY) << kProjectiveShift);
+    m_nCenterXFP = vela_math::SaturateToInt(static_cast<int64_t>(m_nCenterX) << kProjectiveShift);
+    m_nCenterYFP = vela_math::SaturateToInt(static_cast<int64_t>(m_nCenterY) << kProjectiveShift);
 
     const float kSingle = static_cast<float>(k);
     const float kSquaredSingle = static_cast<float>(k * k);
-    m_nPixelSizeFactorQ13 = SaturatingFloatToFixed(kSingle, 8192.0f);
-    m_nPixelAreaFactorQ26 = SaturatingFloatToFixed(kSquaredSingle, 67108864.0f);
+    m_nPixelSizeFactorQ13 = vela_math::FloatToFixed(kSingle, 8192.0f);
+    m_nPixelAreaFactorQ26 = vela_math::FloatToFixed(kSquaredSingle, 67108864.0f);
     m_fInvPixelSizeFactor = static_cast<T>(1) / k;
-    m_nInvPixelSizeFactorFP =
-        SaturateInt(ClampedFloor(m_fInvPixelSizeFactor + static_cast<T>(0.5)) * (int64_t{1} << kProjectiveShift));
+    m_nInvPixelSizeFactorFP = vela_math::SaturateToInt(ClampedFloor(m_fInvPixelSizeFactor + static_cast<T>(0.5)) *
+                                                       (int64_t{1} << kProjectiveShift));
 
     m_pixelToRay = Matrix3X3<T>(k, 0, -k * m_fCenterX, 0, -k, k * m_fCenterY, 0, 0, 1);
 
@@ -159,8 +146,6 @@ WorldPointConverterBase<T>::WorldPointConverterBase(const xn::DepthGenerator& de
     m_pLengthAtDepthInt = new int[n];
     m_pPixelsAtDepthInt = new int[n];
     const T kSquared = k * k;
-    int maxLength = 0;
-    int minPixelsRatio = INT_MAX;
     for (int z = 0; z < n; ++z) {
         m_pPixelSizeAtDepth[z] = PixelSizeEntry(z);
         m_pLengthAtDepthInt[z] = LengthEntry(z);
@@ -170,21 +155,25 @@ WorldPointConverterBase<T>::WorldPointConverterBase(const xn::DepthGenerator& de
         m_pPixelAreaAtDepth[z] = kSquared * zT * zT;
         m_pAreaAtDepthInt[z] =
             SaturatingTruncate(m_pPixelAreaAtDepth[z] * static_cast<T>(1 << kAreaShift) + static_cast<T>(0.5));
-        if (m_pLengthAtDepthInt[z] > maxLength) {
-            maxLength = m_pLengthAtDepthInt[z];
-        }
+    }
+    // Callers size their products by these two: without a readable maximum
+    // any 16-bit depth may arrive, and the operations serve it beyond the
+    // tables, so the limits cover them all.
+    const int coveredDepths = maxDepthReadable ? n : kMaxDepthTableSize;
+    int maxLength = 0;
+    int minPixelsRatio = INT_MAX;
+    for (int z = 0; z < coveredDepths; ++z) {
+        maxLength = std::max(maxLength, LengthAt(z));
         // A zero entry (a pixel wider than 2^14 mm) limits no product.
-        if (z > 0 && m_pPixelsAtDepthInt[z] > 0) {
-            const int ratio = (INT_MAX / m_pPixelsAtDepthInt[z]) / z;
-            if (ratio < minPixelsRatio) {
-                minPixelsRatio = ratio;
-            }
+        const int pixels = PixelsAt(z);
+        if (z > 0 && pixels > 0) {
+            minPixelsRatio = std::min(minPixelsRatio, (INT_MAX / pixels) / z);
         }
     }
     // Entries of 0 (a vanishing pixel size) limit no multiplier.
     m_nMaxLengthMultiplier = maxLength > 0 ? INT_MAX / maxLength : INT_MAX;
     m_nMaxPixelsRatio = minPixelsRatio;
-    m_nLengthFactor = SaturateInt(ClampedFloor(static_cast<T>(kLengthScale) * k + static_cast<T>(0.5)));
+    m_nLengthFactor = vela_math::SaturateToInt(ClampedFloor(static_cast<T>(kLengthScale) * k + static_cast<T>(0.5)));
 }
 
 template <typename T>

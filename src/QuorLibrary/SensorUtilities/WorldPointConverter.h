@@ -24,6 +24,7 @@
 #include <cstdint>
 
 #include "QuorLibrary/Math/Matrix3X3.h"
+#include "QuorLibrary/Math/SaturatingCast.h"
 #include "QuorLibrary/Math/Vector2D.h"
 #include "QuorLibrary/Math/Vector3D.h"
 #include "QuorLibrary/Utilities/Array2D.h"
@@ -175,8 +176,11 @@ public:
     int* m_pLengthAtDepthInt;
     int* m_pPixelsAtDepthInt;
     // The largest pixel count any length entry can multiply within 32 bits.
+    // Like the next, taken over every depth a frame may hold: the tables'
+    // depths, or all 16-bit depths when the tables have 2 entries because
+    // the maximum could not be read.
     int m_nMaxLengthMultiplier;
-    // The smallest (INT_MAX / pixels[z]) / z over the tables.
+    // The smallest (INT_MAX / pixels[z]) / z over those depths.
     int m_nMaxPixelsRatio;
     int m_nAreaShift;
     int m_nLengthShift;
@@ -208,24 +212,9 @@ private:
     static constexpr int kProjectiveBias = 1 << kProjectiveBiasShift;
     static constexpr int kProjectiveBiasPixels = kProjectiveBias >> kProjectiveShift;
 
-    static int Saturate(int64_t value) {
-        return value > INT_MAX ? INT_MAX : (value < INT_MIN ? INT_MIN : static_cast<int>(value));
-    }
-    // Truncation toward zero that saturates at the int range (0 for NaN):
-    // extreme fields of view give entries beyond it.
-    static int SaturatingTruncate(T value) {
-        const double v = static_cast<double>(value);
-        if (v != v) {
-            return 0;
-        }
-        if (v >= 2147483647.0) {
-            return INT_MAX;
-        }
-        if (v <= -2147483648.0) {
-            return INT_MIN;
-        }
-        return static_cast<int>(value);
-    }
+    static int Saturate(int64_t value) { return vela_math::SaturateToInt(value); }
+    // Extreme fields of view give entries beyond the int range.
+    static int SaturatingTruncate(T value) { return vela_math::SaturatingTruncate(static_cast<double>(value)); }
 
     int64_t LengthAtDepth64(int z, int64_t n) const {
         return (n * LengthAt(z) + (int64_t{1} << (kLengthShift - 1))) >> kLengthShift;

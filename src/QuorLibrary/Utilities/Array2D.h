@@ -80,12 +80,18 @@ public:
         m_nColumns = columns;
     }
 
+    // A grid read from a stream holds at most this many bytes; larger ones
+    // are refused before anything is allocated.
+    static constexpr uint64_t kMaxReadBytes = uint64_t(1) << 28;
+
     // Replaces dimensions and contents from a binary stream: int32 rows,
     // int32 columns, then rows * columns elements row-major as raw memory.
     // Fails, with the grid unchanged and nothing allocated, when the header
-    // cannot be read or the sizes are negative, overflow, or ask for more
-    // bytes than a seekable stream holds; false too when the elements run
-    // short. Never writes into a borrowed block.
+    // cannot be read or the sizes are negative, overflow, exceed
+    // kMaxReadBytes, or ask for more bytes than a seekable stream holds. On a
+    // stream that cannot tell its length the storage grows with the elements
+    // that arrive. When the elements run short the result is false and the
+    // grid 0 x 0. Never writes into a borrowed block.
     bool Read(std::istream& in) {
         static_assert(std::is_trivially_copyable<T>::value, "Read stores elements as raw memory");
         int32_t rows = 0;
@@ -95,11 +101,11 @@ public:
             return false;
         }
         const int64_t n = vela_containers::GridElementCount(rows, columns);
-        if (n < 0) {
+        if (n < 0 || static_cast<uint64_t>(n) > kMaxReadBytes / sizeof(T)) {
             return false;
         }
-        const uint64_t nBytes = static_cast<uint64_t>(n) * sizeof(T);
-        if (!StreamHolds(in, nBytes)) {
+        bool lengthKnown = false;
+        if (!StreamHolds(in, static_cast<uint64_t>(n) * sizeof(T), lengthKnown)) {
             return false;
         }
         if (!this->m_bOwns) {
@@ -109,14 +115,29 @@ public:
             this->m_bOwns = true;
             this->m_bAllocated = false;
         }
-        this->EnsureCapacity(static_cast<int>(n), false);
+        // Doubling chunks from 4 KiB: the storage never runs far ahead of the
+        // data, and a grid that fits the storage already is read in one go.
+        const int64_t chunk = std::max<int64_t>(1, (int64_t(1) << 12) / static_cast<int64_t>(sizeof(T)));
+        this->m_nSize = 0;
+        int64_t done = 0;
+        while (done < n) {
+            const int64_t step = lengthKnown || n <= this->m_nCapacity ? n - done
+                                                                       : std::min(n - done, std::max(chunk, done));
+            this->EnsureCapacity(static_cast<int>(done + step), true);
+            const std::streamsize nBytes = static_cast<std::streamsize>(step * sizeof(T));
+            if (!in.read(reinterpret_cast<char*>(this->m_pData + done), nBytes)) {
+                m_nRows = 0;
+                m_nColumns = 0;
+                this->m_nSize = 0;
+                return false;
+            }
+            done += step;
+            this->m_nSize = static_cast<int>(done);
+        }
         m_nRows = rows;
         m_nColumns = columns;
         this->m_nSize = static_cast<int>(n);
-        if (n == 0) {
-            return true;
-        }
-        return static_cast<bool>(in.read(reinterpret_cast<char*>(this->m_pData), static_cast<std::streamsize>(nBytes)));
+        return true;
     }
 
     int Rows() const { return m_nRows; }
@@ -140,9 +161,10 @@ private:
         return static_cast<int>(n);
     }
 
-    // Whether a seekable stream has nBytes left; a stream that cannot tell is
-    // trusted and the read itself reports a short stream.
-    static bool StreamHolds(std::istream& in, uint64_t nBytes) {
+    // Whether a seekable stream has nBytes left (lengthKnown set); a stream
+    // that cannot tell is trusted, and its elements are read as they come.
+    static bool StreamHolds(std::istream& in, uint64_t nBytes, bool& lengthKnown) {
+        lengthKnown = false;
         const std::istream::pos_type here = in.tellg();
         if (here == std::istream::pos_type(-1)) {
             return true;
@@ -155,6 +177,7 @@ private:
             in.seekg(here);
             return true;
         }
+        lengthKnown = true;
         return static_cast<uint64_t>(end - here) >= nBytes;
     }
 

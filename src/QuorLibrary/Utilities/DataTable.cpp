@@ -26,6 +26,7 @@ constexpr int64_t kMaxReserveValues = int64_t(1) << 22;
 // Rows read per chunk of a binary file, and the most bytes one chunk may take.
 constexpr int64_t kBinaryChunkRows = 1000;
 constexpr int64_t kBinaryChunkBytes = int64_t(1) << 22;
+constexpr int64_t kFirstBinaryChunkBytes = int64_t(1) << 14;
 
 // A layout whose value count does not fit the table's 32-bit indices cannot
 // be held; stopping beats wrapping into a wrong block size.
@@ -52,6 +53,11 @@ DataTable<T>::~DataTable() {}
 
 template <typename T>
 void DataTable<T>::Initialize(int columns) {
+    Initialize(columns, true);
+}
+
+template <typename T>
+void DataTable<T>::Initialize(int columns, bool reserveRows) {
     if (columns == GetNumColumns()) {
         return;
     }
@@ -66,8 +72,10 @@ void DataTable<T>::Initialize(int columns) {
     m_nRows = 0;
     m_nStride = columns;
     m_values.SetSize(0);
-    const int64_t reserve = std::min(columns * kInitialReserveRows<T>, kMaxReserveValues);
-    m_values.EnsureCapacity(static_cast<int>(reserve), false);
+    if (reserveRows) {
+        const int64_t reserve = std::min(columns * kInitialReserveRows<T>, kMaxReserveValues);
+        m_values.EnsureCapacity(static_cast<int>(reserve), false);
+    }
     ColumnNamesChanged();
 }
 
@@ -86,10 +94,15 @@ void DataTable<T>::ClearRows() {
 
 template <typename T>
 void DataTable<T>::SetColumns(const std::vector<std::string>& names) {
+    SetColumns(names, true);
+}
+
+template <typename T>
+void DataTable<T>::SetColumns(const std::vector<std::string>& names, bool reserveRows) {
     if (names.size() > static_cast<size_t>(INT32_MAX)) {
         VELA_FATAL_ERROR("DataTable: too many columns");
     }
-    Initialize(static_cast<int>(names.size()));
+    Initialize(static_cast<int>(names.size()), reserveRows);
     for (size_t i = 0; i < names.size(); ++i) {
         m_columnNames[static_cast<int>(i)] = names[i];
     }
@@ -313,7 +326,8 @@ bool DataTable<T>::ReadText(std::istream& in) {
     if (names.empty()) {
         return false;
     }
-    SetColumns(names);
+    // The readers take storage as rows arrive, not the writers' reserve.
+    SetColumns(names, false);
     // A row may span lines; the first token that is not a number (nan
     // included) or the end of the file ends the table before its row.
     const int columns = GetNumColumns();
@@ -353,11 +367,14 @@ bool DataTable<T>::ReadBinary(std::istream& in) {
         }
         names.push_back(name);
     }
-    SetColumns(names);
+    SetColumns(names, false);
 
     const int columns = GetNumColumns();
     const int64_t rowBytes = static_cast<int64_t>(columns) * static_cast<int64_t>(sizeof(T));
-    const int64_t chunkRows = std::max<int64_t>(1, std::min(kBinaryChunkRows, kBinaryChunkBytes / rowBytes));
+    const int64_t maxChunkRows = std::max<int64_t>(1, std::min(kBinaryChunkRows, kBinaryChunkBytes / rowBytes));
+    // The first chunk is small and each whole chunk doubles the next, so
+    // that a wide header over a short file takes little.
+    int64_t chunkRows = std::max<int64_t>(1, std::min(maxChunkRows, kFirstBinaryChunkBytes / rowBytes));
     for (;;) {
         const int before = m_nRows;
         const int64_t room = INT32_MAX / columns - before;
@@ -378,6 +395,7 @@ bool DataTable<T>::ReadBinary(std::istream& in) {
             SetNumRows(before + static_cast<int>(arrived / rowBytes));
             return true;
         }
+        chunkRows = std::min(maxChunkRows, 2 * chunkRows);
     }
 }
 

@@ -118,6 +118,9 @@ public:
                          const std::string& separator, int maxColumns) const;
 
 private:
+    // reserveRows false: without the writers' initial row reserve.
+    void Initialize(int columns, bool reserveRows);
+    void SetColumns(const std::vector<std::string>& names, bool reserveRows);
     int WrittenColumns(int maxColumns) const;
     void WriteTextRow(std::ostream& out, int row, const std::string& separator, int columns) const;
 

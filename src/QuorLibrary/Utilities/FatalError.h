@@ -2,6 +2,11 @@
 
 // Last-resort stops: the system throws no exceptions, so a condition its code
 // cannot continue from prints one line on standard error and ends the process.
+//
+// Some callers pass a fixed file name and line number (1279, 230, 94 ...)
+// rather than __FILE__ and __LINE__: those are part of the message's text as
+// the system has always printed it, not positions in this tree, and stay as
+// they are when the code around them moves.
 
 #include <cstdint>
 

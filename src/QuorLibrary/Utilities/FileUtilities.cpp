@@ -229,6 +229,7 @@ bool FilesAreIdentical(const std::string& a, const std::string& b) {
 }
 
 void MyCopyFile(const std::string& /*source*/, const std::string& /*target*/, bool /*overwrite*/) {
+    // File and line 11: part of the message's text (see FatalError.h).
     NotImplemented("MyCopyFile", "QuorLibrary/Utilities/FileUtilities", 11);
 }
 

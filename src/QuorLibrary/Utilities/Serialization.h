@@ -37,13 +37,20 @@
 
 namespace vela_serialization {
 
-// Payloads larger than this are read chunk by chunk, so that memory is only
-// taken for bytes the stream really holds.
-constexpr int64_t kChunkBytes = int64_t(1) << 20;
+// Payloads larger than this are read in chunks that start at this size and
+// double with every chunk that arrives whole, so that memory is only taken
+// for bytes the stream really holds (at most about twice as many).
+constexpr int64_t kChunkBytes = int64_t(1) << 12;
 
 template <typename T>
 constexpr size_t ChunkElements() {
     return sizeof(T) >= static_cast<size_t>(kChunkBytes) ? 1 : static_cast<size_t>(kChunkBytes) / sizeof(T);
+}
+
+// How many of count elements to take next when done have arrived.
+template <typename T>
+size_t NextChunk(size_t done, size_t count) {
+    return std::min(count - done, std::max(ChunkElements<T>(), done));
 }
 
 template <typename T>
@@ -125,7 +132,7 @@ bool ReadElements(std::istream& in, Container& values, size_t count) {
     }
     size_t done = 0;
     while (done < count) {
-        const size_t step = std::min(count - done, std::max(chunk, done));
+        const size_t step = NextChunk<T>(done, count);
         values.resize(done + step);
         if (!in.read(reinterpret_cast<char*>(&values[done]), static_cast<std::streamsize>(step * sizeof(T)))) {
             return false;
@@ -343,9 +350,11 @@ void ReadOrWriteBinaryObjArray(IOStreamWrapper& stream, std::vector<T>& elements
     if (elements.size() > n) {
         elements.erase(elements.begin() + count, elements.end());
     }
-    elements.reserve(std::min(n, vela_serialization::ChunkElements<T>()));
     for (size_t i = 0; i < n; ++i) {
         if (i == elements.size()) {
+            if (i == elements.capacity()) {
+                elements.reserve(i + vela_serialization::NextChunk<T>(i, n));
+            }
             elements.emplace_back();
         }
         elements[i].ReadOrWrite(stream);
@@ -374,11 +383,10 @@ void ReadOrWriteBinaryObjArray(IOStreamWrapper& stream, Array<T>& elements) {
         vela_serialization::MarkFailed(in);
         return;
     }
-    const int64_t chunk = static_cast<int64_t>(vela_serialization::ChunkElements<T>());
     for (int i = 0; i < count; ++i) {
         if (i == elements.Capacity()) {
-            const int64_t grown = std::max<int64_t>(chunk, 2 * static_cast<int64_t>(i));
-            elements.EnsureCapacity(static_cast<int>(std::min<int64_t>(count, grown)), true);
+            const size_t step = vela_serialization::NextChunk<T>(static_cast<size_t>(i), static_cast<size_t>(count));
+            elements.EnsureCapacity(i + static_cast<int>(step), true);
         }
         elements.Push().ReadOrWrite(stream);
         if (!in) {

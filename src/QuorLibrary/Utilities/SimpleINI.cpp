@@ -298,6 +298,8 @@ bool RemoveSectionFromINI(const std::string& file, const std::string& section) {
     return met && !out.fail();
 }
 
+// The files and lines named below (22, 33) are part of the messages' text
+// (see FatalError.h).
 void WriteStringToINI(const std::string& /*file*/, const std::string& /*section*/, const std::string& /*key*/,
                       const std::string& /*value*/) {
     NotImplemented("WriteStringToINI", "QuorLibrary/Utilities/SimpleINI", 22);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <limits>
 
 #include "QuorLibrary/Math/FixedPointVector.h"
@@ -36,6 +38,27 @@ TEST(FixedPointTest, FloatToFixedRoundsHalvesUp) {
     V3i out;
     Vector3DDoubleToVector3DFPMult(V3f(0.25f, -0.75f, 0.5f / 1000), out, 1000);
     EXPECT_EQ(V3i(250, -750, 1), out);
+}
+
+// NaN and values beyond the int range have no int: every float-to-int
+// conversion of the fixed-point code saturates them (NaN gives 0).
+TEST(FixedPointTest, ConversionsSaturateBeyondTheIntRange) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    V3i out;
+    Vector3DDoubleToVector3DFP(V3f(nan, 3e9f, -inf), out, 0);
+    EXPECT_EQ(V3i(0, INT_MAX, INT_MIN), out);
+    Vector3DDoubleToVector3DFP(V3f(1e6f, -1e6f, 0.5f), out, 14);
+    EXPECT_EQ(V3i(INT_MAX, INT_MIN, 8192), out);
+    EXPECT_EQ(V3i(INT_MAX, 0, INT_MIN), V3f(inf, nan, -3e9f).Round());
+    EXPECT_EQ(V3i(2, -1, 0), V3f(1.5f, -1.5f, 0.49f).Round());
+
+    Matrix3X3<int> fixed;
+    MatrixToMatrixFP(fixed, Matrix3X3<float>(nan, 1e6f, 0.5f, 0, 0, 0, 0, 0, -1e6f), 4096);
+    EXPECT_EQ(Matrix3X3<int>(0, INT_MAX, 2048, 0, 0, 0, 0, 0, INT_MIN), fixed);
+
+    const Matrix3X3<float> huge = Matrix3X3<float>::Diagonal(1e30f, nan, -1e30f);
+    EXPECT_EQ(V3i(INT_MAX >> 12, 0, INT_MIN >> 12), huge.TransposeTimes(V3i(1, 2, 3), 2048, 12));
 }
 
 TEST(FixedPointTest, FixedToFloatDividesByTheScaleOfTheShift) {
@@ -79,6 +102,16 @@ TEST(FixedPointTest, RoundingShiftAndDivision) {
     EXPECT_EQ(V3i(-2, 2, -2), rounddiv3D(V3i(6, -6, 7), -4));
     EXPECT_EQ(V3i(0, 0, 0), rounddiv3D(V3i(1, -1, 0), 3));
     EXPECT_EQ(V3i(1, -1, 0), rounddiv3D(V3i(2, -2, 0), 3));
+
+    // The divisions plain integer arithmetic cannot do end nothing: a zero
+    // divisor gives 0, INT_MIN / -1 wraps to itself.
+    EXPECT_EQ(V3i(0, 0, 0), rounddiv3D(V3i(5, -5, INT_MIN), 0));
+    EXPECT_EQ(V3i(INT_MIN, -7, INT_MAX), rounddiv3D(V3i(INT_MIN, 7, -INT_MAX), -1));
+    EXPECT_EQ(INT64_MIN, vela_math::RoundedDivide<int64_t>(INT64_MIN, -1));
+    EXPECT_EQ(0, vela_math::RoundedDivide<int64_t>(12, 0));
+    EXPECT_EQ(-4, vela_math::RoundedDivide<int64_t>(-7, 2));
+    EXPECT_EQ(65536, vela_math::RoundedSqrt(UINT32_MAX));
+    EXPECT_EQ(2, vela_math::RoundedSqrt(3));
 }
 
 TEST(FixedPointTest, NormalizeIntFPVec3D) {

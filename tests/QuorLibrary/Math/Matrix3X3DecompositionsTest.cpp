@@ -252,6 +252,46 @@ TEST(Matrix3X3Eigenvalues, ScalingIgnoresTheTopLeftElement) {
     }
 }
 
+// Where the specified scale overflows the float cubic (m00, which the scale
+// leaves out, far above the rest: a covariance stretched along x) or is
+// infinite (a tiny matrix), the eigenvalues come from a copy scaled by all
+// nine elements and solved in double, instead of three NaNs.
+TEST(Matrix3X3Eigenvalues, ExtremeScalesFallBackToTheWholeMatrix) {
+    const Matrix3X3<double> stretched(1e5, 2, 1, 2, 3, 0.5, 1, 0.5, 1);
+    const auto scaledBase = [](double s) {
+        Matrix3X3<double> m(3, 0.5, 0, 0.5, 2, 0.25, 0, 0.25, 1);
+        m *= s;
+        return m;
+    };
+    struct Case {
+        const char* name;
+        Matrix3X3<double> m;
+    };
+    const Case cases[] = {
+        {"m00 dwarfs the rest", stretched},
+        {"m00 just past the overflow", Matrix3X3<double>(9000, 1, 0, 1, 1, 0, 0, 0, 0.5)},
+        {"tiny", scaledBase(1e-38)},
+        {"subnormal", scaledBase(1e-41)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Matrix3X3<float> m;
+        Matrix3X3<double> rounded;
+        for (int i = 0; i < 9; ++i) {
+            m[i] = static_cast<float>(c.m[i]);
+            rounded[i] = m[i];
+        }
+        double expected[3];
+        ASSERT_EQ(3, rounded.GetEigenvalues(expected));
+        float values[3];
+        ASSERT_EQ(3, m.GetEigenvalues(values));
+        for (int k = 0; k < 3; ++k) {
+            ASSERT_TRUE(std::isfinite(values[k])) << k;
+            EXPECT_NEAR(expected[k], values[k], 1e-5 * std::abs(expected[0])) << k;
+        }
+    }
+}
+
 TYPED_TEST(Matrix3X3DecompositionTest, EigenvectorsOfGeneralMatrices) {
     using T = TypeParam;
     EXPECT_TRUE(VectorsNear(Vector3D<T>(1, 0, 0), Matrix3X3<T>::Diagonal(3, 2, 1).GetEigenvector(T(3)), 1e-6));
@@ -288,6 +328,18 @@ TYPED_TEST(Matrix3X3DecompositionTest, SymmetricConversionsAndNormalEquations) {
     EXPECT_TRUE(VectorsNear(Vector3D<T>(0, 0, 1), Matrix3X3<T>::Identity().LargestColumnNormalized(), 1e-6));
     EXPECT_TRUE(VectorsNear(Vector3D<T>(0.6, 0, -0.8), Matrix3X3<T>(0, 1, 3, 0, 1, 0, 0, 1, -4).LargestColumnNormalized(),
                             1e-6));
+}
+
+// A column whose squared length is a float denormal is treated as null, as
+// Normalize treats it, instead of becoming (NaN, -inf, NaN).
+TEST(Matrix3X3Decomposition, DenormalLengthsNormaliseToUnitX) {
+    const Matrix3X3<float> tiny(0, 0, 0, 0, 1e-20f, 0, 0, 0, 0);
+    EXPECT_EQ(Vector3D<float>(1, 0, 0), tiny.LargestColumnNormalized());
+    EXPECT_EQ(Vector3D<float>(1, 0, 0), tiny.ToSymmetricMatrix().LargestColumnNormalized());
+    // The adjugate of diag(3, 2, 1)e-10 - 1e-10 I has one row of length 2e-20.
+    Vector3D<float> v;
+    SymmetricMatrix3X3<float>::Diagonal(Vector3D<float>(3e-10f, 2e-10f, 1e-10f)).GetEigenvector(1e-10f, v);
+    EXPECT_EQ(Vector3D<float>(1, 0, 0), v);
 }
 
 }  // namespace

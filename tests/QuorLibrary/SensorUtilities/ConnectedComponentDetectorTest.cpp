@@ -342,6 +342,14 @@ TEST(ConnectedComponentDetectorTest, RemapLabelsAppliesTheLastRenumbering) {
     EXPECT_EQ((Labels{1, 2, 2, 4, 2, 1, 0, 4, 50000}), Read(map));
     detector.RemapLabels(map, nullptr);
     EXPECT_EQ((Labels{1, 2, 2, 3, 2, 1, 0, 3, 50000}), Read(map));
+
+    // A map laid over a caller's labels is remapped there, as ClearLabel
+    // writes there too.
+    XnUInt16 callers[9] = {1, 2, 3, 4, 0, 3, 0, 0, 1};
+    xn::SceneMetaData borrowed;
+    ASSERT_EQ(XN_STATUS_OK, borrowed.ReAdjust(3, 3, callers));
+    detector.RemapLabels(borrowed, nullptr);
+    EXPECT_EQ((Labels{1, 2, 2, 3, 0, 2, 0, 0, 1}), Labels(callers, callers + 9));
 }
 
 using ConnectedComponentDetectorDeathTest = ::testing::Test;

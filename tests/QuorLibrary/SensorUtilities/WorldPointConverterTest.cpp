@@ -271,7 +271,14 @@ TEST_F(WorldPointConverterTest, DepthsBeyondShortTablesConvertAsWithFullTables) 
     WorldPointConverter<float> shortTables(m_depth, 320, 240);
     ASSERT_EQ(2, shortTables.m_nDepthTableSize);
     EXPECT_EQ(full.m_pLengthAtDepthInt[1], shortTables.m_pLengthAtDepthInt[1]);
-    EXPECT_EQ(full.m_nMaxPixelsRatio, shortTables.m_nMaxPixelsRatio);
+    // The product limits callers read cover every depth that may arrive: all
+    // 16-bit depths, as tables of the whole range give them.
+    m_oni.SetProperty(m_stream, ONI_STREAM_PROPERTY_MAX_VALUE, 65535);
+    const WorldPointConverterBase<float> whole(m_depth, 320, 240);
+    ASSERT_EQ(65536, whole.m_nDepthTableSize);
+    EXPECT_EQ(whole.m_nMaxLengthMultiplier, shortTables.m_nMaxLengthMultiplier);
+    EXPECT_EQ(whole.m_nMaxPixelsRatio, shortTables.m_nMaxPixelsRatio);
+    EXPECT_EQ(INT_MAX / whole.m_pLengthAtDepthInt[65535], shortTables.m_nMaxLengthMultiplier);
     for (int z = 0; z < full.m_nDepthTableSize - 5; z += 7) {
         ExpectSameAtDepth(full, shortTables, z);
     }

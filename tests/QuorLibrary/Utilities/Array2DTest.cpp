@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ByteBuilder.h"
+#include "ForwardOnlyBuffer.h"
 
 #include <climits>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <vector>
 
 #include "QuorLibrary/Math/Vector3D.h"
 
@@ -198,15 +200,7 @@ TEST(Array2DTest, ReadRejectsCorruptSizes) {
 
 // A stream that cannot seek cannot tell its length: a plausible size is
 // trusted and a short payload is reported by the read.
-class ForwardOnlyBuffer : public std::streambuf {
-public:
-    explicit ForwardOnlyBuffer(std::string bytes) : m_bytes(std::move(bytes)) {
-        setg(&m_bytes[0], &m_bytes[0], &m_bytes[0] + m_bytes.size());
-    }
-
-private:
-    std::string m_bytes;
-};
+using vela_test::ForwardOnlyBuffer;
 
 TEST(Array2DTest, ReadFromStreamThatCannotSeek) {
     const int values[2] = {5, 6};
@@ -223,6 +217,45 @@ TEST(Array2DTest, ReadFromStreamThatCannotSeek) {
     ForwardOnlyBuffer negative(GridBytes(-4, 4, ""));
     std::istream negativeStream(&negative);
     EXPECT_FALSE(grid.Read(negativeStream));
+}
+
+// Without a length to check, the storage grows with the elements that come:
+// a header asking for gigabytes over a few bytes allocates nothing of the
+// kind, and a grid beyond the stated bound is refused outright.
+TEST(Array2DTest, ReadFromStreamThatCannotSeekGrowsWithTheData) {
+    std::vector<float> values(600000);
+    for (size_t i = 0; i < values.size(); ++i) {
+        values[i] = static_cast<float>(i) * 0.5f;
+    }
+    const std::string payload(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(float));
+    ForwardOnlyBuffer large(GridBytes(600, 1000, payload));
+    std::istream largeStream(&large);
+    Array2D<float> grid;
+    ASSERT_TRUE(grid.Read(largeStream));
+    ASSERT_EQ(600, grid.Rows());
+    EXPECT_EQ(600000, grid.Size());
+    EXPECT_EQ(values[599999], grid(599, 999));
+    EXPECT_EQ(values[262144], grid.Data()[262144]);
+
+    struct Case {
+        const char* name;
+        int32_t rows;
+        int32_t columns;
+    };
+    const Case cases[] = {
+        {"one row of 2^31 - 1 columns", 1, INT32_MAX},
+        {"just beyond the bound", 1, (1 << 26) + 1},
+        {"at the bound, data short", 1, 1 << 26},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ForwardOnlyBuffer corrupt(GridBytes(c.rows, c.columns, std::string(64, '\x7f')));
+        std::istream corruptStream(&corrupt);
+        EXPECT_FALSE(grid.Read(corruptStream));
+        EXPECT_LE(grid.Capacity(), 600000);
+    }
+    EXPECT_EQ(0, grid.Rows());
+    EXPECT_EQ(0, grid.Size());
 }
 
 TEST(Array2DDeathTest, InvalidSizeIsFatal) {

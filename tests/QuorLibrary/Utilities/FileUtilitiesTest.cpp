@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -41,6 +42,24 @@ protected:
     TempDir m_temp;
     std::string m_root;
 };
+
+// Folders whose path reaches 256 bytes or more list their files like any
+// other.
+TEST(FileListTest, ListingsUnderLongFolderPaths) {
+    TempDir temp;
+    std::string root = temp.Path();
+    while (root.size() < 300) {
+        root += "/" + std::string(90, 'd');
+    }
+    std::filesystem::create_directories(root + "/sub");
+    for (const char* file : {"/a.txt", "/rec.oni", "/sub/c.txt"}) {
+        WriteWholeFile(root + file, "x");
+    }
+    EXPECT_EQ(GetFileList(root + "/*.txt", false), Strings({"a.txt"}));
+    EXPECT_EQ(GetRecordingsFromDirectory(root), Strings({root + "//rec.oni"}));
+    EXPECT_EQ(GetSubdirectories(root, false), Strings({"sub"}));
+    EXPECT_EQ(FindFiles(root, "*.txt", -1, false), Strings({"a.txt", "sub/c.txt"}));
+}
 
 TEST_F(FileTreeTest, FileListNamesOrJoinsTheDirectoryPart) {
     EXPECT_EQ(GetFileList(m_root + "/*.txt", false), Strings({"a.txt"}));

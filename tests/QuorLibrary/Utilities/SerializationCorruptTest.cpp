@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ByteBuilder.h"
+#include "ForwardOnlyBuffer.h"
 
 #include <climits>
 #include <cstdint>
@@ -131,6 +132,22 @@ TEST(SerializationCorruptTest, BadCountsFailWithoutHugeAllocations) {
             EXPECT_TRUE(in.fail());
             EXPECT_EQ(values.Rows(), 0);
             EXPECT_EQ(values.Columns(), 0);
+        }
+        {
+            // One row of count columns from a stream that cannot tell its
+            // length: storage grows only with the data that comes.
+            std::string grid;
+            Append(grid, int32_t(1));
+            Append(grid, count);
+            grid += std::string(16, '\x01');
+            vela_test::ForwardOnlyBuffer buffer(grid);
+            std::istream in(&buffer);
+            IStreamWrapper wrapper(in);
+            Array2D<float> values;
+            ReadOrWriteBinary(wrapper, values);
+            EXPECT_TRUE(in.fail());
+            EXPECT_EQ(values.Rows(), 0);
+            EXPECT_LE(static_cast<size_t>(values.Capacity()) * sizeof(float), 2 * chunkBytes);
         }
     }
 }

@@ -1,0 +1,212 @@
+// Writes the seed corpus of every harness with the project's own writers:
+//   vela-fuzz-seeds <fuzz/corpus folder>
+// Existing seeds of the same names are replaced; other files are left alone.
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "NACommon/BaseOutputDump.h"
+#include "QuorLibrary/Utilities/DataTable.h"
+#include "QuorLibrary/Utilities/Serialization.h"
+#include "RecordFileFormat.h"
+#include "SceneRenderer/ImageWriter.h"
+#include "Snapshot.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string g_root;
+
+std::string SeedPath(const std::string& harness, const std::string& name) {
+    fs::create_directories(g_root + "/" + harness);
+    return g_root + "/" + harness + "/seed-" + name;
+}
+
+void WriteSeed(const std::string& harness, const std::string& name, const std::string& bytes) {
+    std::ofstream out(SeedPath(harness, name), std::ios::out | std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void CopySeed(const std::string& harness, const std::string& name, const std::string& source) {
+    fs::copy_file(source, SeedPath(harness, name), fs::copy_options::overwrite_existing);
+}
+
+// The INI harnesses take the section and the key on two lines before the file.
+void IniSeeds() {
+    const std::string file =
+        "; start-up settings\r\n[General]\r\nDataDir=./Vela2\r\n[Log]\r\nVerbosity=2 ; info\r\nLogToFile=1\r\n";
+    WriteSeed("IniFile", "log", "Log\nVerbosity\n" + file);
+    WriteSeed("IniFile", "missing-key", "General\nLogToConsole\n" + file);
+    WriteSeed("IniFile", "repeated-section", "Log\nLogToFile\n[Log]\nA=1\n[Log]\nLogToFile=0\n");
+
+    const std::string algorithms =
+        "[ArmTracker]\nElbowStateHysteresisDeg=10.5\nUseElbow=TRUE\nOffset=1 -2 3.5\n"
+        "Bounds=-100 100 -50 50 0 4000\nResolution=qvga\nICPType=free_twist\nName=left arm  \n"
+        "Offset=4 5 6\n# comment\n[Other]\nValue=7\n";
+    WriteSeed("IniCache", "float", "ArmTracker\nElbowStateHysteresisDeg\n" + algorithms);
+    WriteSeed("IniCache", "vector", "ArmTracker\nOffset\n" + algorithms);
+    WriteSeed("IniCache", "box", "ArmTracker\nBounds\n" + algorithms);
+    WriteSeed("IniCache", "names", "ArmTracker\nICPType\n" + algorithms);
+}
+
+template <typename T>
+DataTable<T> SampleTable() {
+    DataTable<T> table(0);
+    table.SetColumns({"UserID", "Frame", "Time", "Head.Pos", "Head.Pos", "Head.Pos"});
+    for (int row = 0; row < 3; ++row) {
+        table.AddRow(true);
+        table.SetValue(row, 0, T(1));
+        table.SetValue(row, 1, T(row + 1));
+        table.SetValue(row, 2, T(0.033) * T(row));
+        table.SetValue(row, 3, Vector3D<T>(T(10.5), T(-20.25), T(2500)));
+    }
+    return table;
+}
+
+void DataTableSeeds() {
+    for (bool binary : {false, true}) {
+        std::ostringstream wide;
+        std::ostringstream narrow;
+        if (binary) {
+            SampleTable<double>().WriteBinary(wide, 1 << 30);
+            SampleTable<float>().WriteBinary(narrow, 1 << 30);
+        } else {
+            SampleTable<double>().WriteText(wide, "\t", 1 << 30);
+            SampleTable<float>().WriteText(narrow, "\t", 1 << 30);
+        }
+        const char* harness = binary ? "DataTableBinary" : "DataTableText";
+        WriteSeed(harness, "double", wide.str());
+        WriteSeed(harness, "float", narrow.str());
+    }
+}
+
+class SeedDump : public BaseOutputDump {
+public:
+    void AddColumns(std::vector<std::string>& names) const override {
+        names.push_back(COL_USERID);
+        names.push_back(COL_FRAME);
+        names.push_back(COL_TIME);
+        AddVectorColumn(names, COL_BOUNDS_MIN, 3);
+        AddVectorColumn(names, COL_BOUNDS_MAX, 3);
+        AddJointColumn(names, "Head", true, true);
+        AddSymmetricJointColumn(names, "Hand", true, false);
+    }
+};
+
+void JointTableSeeds() {
+    SeedDump dump;
+    dump.Initialize();
+    const int frames[] = {1, 2, 5, 2, 7};
+    const int users[] = {1, 1, 1, 2, 2};
+    for (int i = 0; i < 5; ++i) {
+        const int row = dump.AddRow(true);
+        dump.SetValue(row, COL_USERID, static_cast<double>(users[i]));
+        dump.SetValue(row, COL_FRAME, static_cast<double>(frames[i]));
+        dump.SetValue(row, COL_TIME, 0.033 * frames[i]);
+        dump.SetJointData(row, "Head", Vector3D<double>(1.0, 700.0, 2500.0), 1.0, 0.0);
+    }
+    dump.Write(SeedPath("JointTable", "text"), false);
+    dump.Write(SeedPath("JointTable", "binary"), true);
+}
+
+void SnapshotSeeds() {
+    vela_fuzz::Snapshot snapshot;
+    std::ostringstream empty;
+    OStreamWrapper emptyWriter(empty);
+    snapshot.ReadOrWrite(emptyWriter);
+    WriteSeed("Snapshot", "empty", empty.str());
+
+    snapshot.m_nVersion = 3;
+    snapshot.m_fScore = 0.75f;
+    snapshot.m_bTracked = true;
+    snapshot.m_mode = vela_fuzz::SnapshotMode::Tracking;
+    snapshot.m_time = SensorTime(123456789);
+    snapshot.m_position = Vector3D<float>(1.0f, 2.0f, 3.0f);
+    snapshot.m_history = {1.0f, 2.0f, 3.0f};
+    snapshot.m_name = "left arm";
+    snapshot.m_transitions.SetSize(2, 3, false);
+    for (int i = 0; i < 6; ++i) {
+        snapshot.m_transitions.Data()[i] = 0.5f * static_cast<float>(i);
+    }
+    snapshot.m_candidates.resize(2);
+    snapshot.m_candidates[1].m_samples = {4.0f};
+    snapshot.m_pool.Push().m_nId = 9;
+    std::ostringstream full;
+    OStreamWrapper fullWriter(full);
+    snapshot.ReadOrWrite(fullWriter);
+    WriteSeed("Snapshot", "full", full.str());
+}
+
+// A record file as the recorder writes it, renamed to the seed's name.
+void WriteRecordSeed(const std::string& name, int frames) {
+    const std::string folder = g_root + "/RecordFile/";
+    fs::create_directories(folder);
+    {
+        vela_fuzz::FuzzRecord record(AlgoOutput::MODE_WRITE);
+        record.InitializeWriting(folder, "recordings/clip.oni", "seed");
+        WriteBinary(record.File(), std::vector<float>{30.0f, 320.0f, 240.0f});
+        record.FinalizeHeader();
+        for (int frame = 1; frame <= frames; ++frame) {
+            record.WriteFrame(frame * 2, std::vector<float>(static_cast<size_t>(frame), 0.5f), "user");
+        }
+    }
+    fs::rename(folder + "clip.oni.seed.rec", SeedPath("RecordFile", name));
+}
+
+void RecordFileSeeds() {
+    WriteRecordSeed("header-only", 0);
+    WriteRecordSeed("frames", 3);
+    // The older layout, which is only read: the marker, an 8-byte header,
+    // then frames as before.
+    std::ostringstream legacy;
+    vela_serialization::WriteRaw(legacy, AlgoOutput::LEGACY_MARKER);
+    WriteBinary(legacy, 320, 240);
+    vela_serialization::WriteRaw(legacy, int32_t(1));
+    std::ostringstream payload;
+    WriteBinary(payload, std::vector<float>{1.0f});
+    vela_serialization::WriteRaw(payload, int32_t(8));
+    WriteBinary(payload, std::string("user"));
+    vela_serialization::WriteRaw(legacy, static_cast<int32_t>(payload.str().size()));
+    legacy << payload.str();
+    WriteSeed("RecordFile", "legacy", legacy.str());
+}
+
+void ToolSeeds() {
+    const std::string scenes = VELA_SCENE_EXAMPLES;
+    for (const char* scene : {"standing", "gestures", "bvh_clip", "walk_in_out"}) {
+        CopySeed("SceneFile", scene, scenes + "/" + scene + ".scene");
+    }
+    CopySeed("BvhClip", "arm_raise", scenes + "/arm_raise.bvh");
+
+    const int width = 8;
+    const int height = 6;
+    std::vector<uint16_t> depth(static_cast<size_t>(width * height));
+    for (size_t i = 0; i < depth.size(); ++i) {
+        depth[i] = static_cast<uint16_t>(i % 5 == 0 ? 0 : 800 + 37 * i);
+    }
+    std::string error;
+    vela::scene::WritePgm16(SeedPath("DepthImage", "pgm"), width, height, depth.data(), error);
+    vela::scene::WritePngGray16(SeedPath("DepthImage", "png"), width, height, depth.data(), error);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <fuzz/corpus folder>\n", argv[0]);
+        return 2;
+    }
+    g_root = argv[1];
+    IniSeeds();
+    DataTableSeeds();
+    JointTableSeeds();
+    SnapshotSeeds();
+    RecordFileSeeds();
+    ToolSeeds();
+    return 0;
+}
