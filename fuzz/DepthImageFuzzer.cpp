@@ -16,8 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int width = 0;
     int height = 0;
     vela::synthetic::ReadDepthImageSize(path, width, height, error);
+    vela::synthetic::CheckDepthImageFile(path, width, height, error);
     vela::synthetic::DepthImage image;
     vela::synthetic::ReadDepthImage(path, image, error);
+    vela::synthetic::DecodeDepthImage(data, size, "depth.img", image, error);
     std::vector<uint16_t> pixels;
     vela::scene::ReadPgm(path, width, height, pixels, error);
     return 0;
