@@ -23,9 +23,9 @@ bool NAConversions::InitHybridTables() {
         ReportInitFailure("Invalid hybrid depth window (%d) or shift threshold (%d)", window, threshold);
         return false;
     }
-    // The depth table holds at least 10100 entries, so the default window
-    // never leaves it; a wider one ends the search where it would.
-    for (int i = 0; i < kDepthToHybridSize && i + window < static_cast<int>(m_nDepthTableCapacity); ++i) {
+    // The search stays inside the device's table: the zeros that pad it
+    // would pass the criterion and put the transition past the maximum depth.
+    for (int i = 0; i < kDepthToHybridSize && i + window < static_cast<int>(m_nDepthTableSize); ++i) {
         if (d2s[i] != 0 && static_cast<int>(d2s[i + window]) - static_cast<int>(d2s[i]) < threshold) {
             m_nHybridTransitionDepth = static_cast<uint16_t>(i + window);
             m_nHybridTransitionShift = d2s[i + window];
