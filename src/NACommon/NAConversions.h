@@ -44,11 +44,11 @@ public:
     };
 
     // Entries of the fixed depth-to-hybrid table: depths 0 to 9999 mm.
-    static const int kDepthToHybridSize = 10000;
+    static constexpr int kDepthToHybridSize = 10000;
     // The depth-to-shift table always has at least this many entries (zero
     // beyond the device's maximum): the transition search and later readers
     // look up to 100 mm past 9999.
-    static const int kMinDepthTableEntries = 10100;
+    static constexpr int kMinDepthTableEntries = 10100;
 
     NAConversions();
     ~NAConversions();
