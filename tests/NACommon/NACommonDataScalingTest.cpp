@@ -82,6 +82,12 @@ TEST_F(NACommonDataScalingTest, OnlyWholeBlocksAreReducedAndAnUnknownModeStops) 
         m_hub.Downscale(source.data(), target.data(), 5, 3, 2);
         EXPECT_EQ(0xBEEF, target[2]) << mode;
     }
+    // The 4x4 "SSE" reduction is the plain subsample, not a stop.
+    Pixels eight(8 * 4);
+    for (int i = 0; i < 32; ++i) eight[i] = static_cast<unsigned short>(i);
+    Pixels quarter(2, 0xBEEF);
+    NACommonData::Downscale4x4SSE(eight.data(), quarter.data(), 8, 4);
+    EXPECT_EQ(Pixels({0, 4}), quarter);
     m_hub.m_nDownscaleMode = 3;
     EXPECT_EXIT(Reduce(3, false, 4, 2, Pixels(8, 1), 2), ::testing::ExitedWithCode(1), "Unknown downscale mode");
 }
