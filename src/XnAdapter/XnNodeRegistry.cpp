@@ -21,8 +21,39 @@ xnl::CriticalSection& NodeListLock() {
     return *pLock;
 }
 
+// Depth above the stream's maximum is no depth. The pixels are only written
+// when one lies above it, so frames of a device that keeps to its maximum
+// are never touched (the application and OpenNI2's recorder read them too).
+void ClearDepthAboveMaximum(OniStreamHandle hStream, OniFrame* pFrame) {
+    if (pFrame == nullptr || pFrame->data == nullptr || pFrame->dataSize <= 0 ||
+        (pFrame->videoMode.pixelFormat != ONI_PIXEL_FORMAT_DEPTH_1_MM &&
+         pFrame->videoMode.pixelFormat != ONI_PIXEL_FORMAT_DEPTH_100_UM)) {
+        return;
+    }
+    XnInt32 maximum = 0;
+    if (StreamGetPropertyZeroed(hStream, ONI_STREAM_PROPERTY_MAX_VALUE, &maximum, sizeof(maximum), nullptr) !=
+            ONI_STATUS_OK ||
+        maximum < 0 || maximum >= 0xFFFF) {
+        return;
+    }
+    const XnUInt16 limit = static_cast<XnUInt16>(maximum);
+    XnUInt16* pPixels = static_cast<XnUInt16*>(pFrame->data);
+    const int count = pFrame->dataSize / static_cast<int>(sizeof(XnUInt16));
+    bool above = false;
+    for (int i = 0; i < count; ++i) {
+        above |= pPixels[i] > limit;
+    }
+    if (!above) {
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        pPixels[i] = pPixels[i] > limit ? 0 : pPixels[i];
+    }
+}
+
 // Caller holds the lock.
 void HandOut(OniStreamHandle hStream, OniFrame* pFrame) {
+    ClearDepthAboveMaximum(hStream, pFrame);
     for (NodeWrapper* pNode : NodeList()) {
         if (pNode->GetStreamHandle() == hStream) {
             pNode->UpdateFrame(pFrame);

@@ -5,6 +5,12 @@
 // recursive lock is held by every operation, waits for frames included, so a
 // waiting call holds off registration and frame hand-out by other trackers
 // until its frame arrives.
+//
+// Frames enter the adapter only through the hand-outs below. There, before
+// any node sees it, every pixel of a depth frame (1 mm or 100 um) above the
+// stream's maximum value becomes 0, no depth: whoever reads depth metadata
+// may then index tables of maximum + 1 entries with it. A stream whose
+// maximum cannot be read keeps its pixels as they are.
 
 #include "OSLayer/XnCriticalSection.h"
 #include "OSLayer/XnList.h"

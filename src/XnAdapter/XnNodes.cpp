@@ -199,7 +199,7 @@ XnStatus ProductionNode::GetGeneralProperty(const XnChar* name, XnUInt32 size, v
     });
 }
 
-XnStatus DepthGenerator::GetMetaData(DepthMetaData& metaData) const {
+XnStatus MapGenerator::GetMetaData(MapMetaData& metaData) const {
     const OniVideoMode mode = ReadVideoMode(GetStreamHandle());
     const OniFrame* pFrame = GetFrame();
     if (pFrame != nullptr) {

@@ -125,9 +125,7 @@ private:
 
 class Generator : public ProductionNode {};
 
-class MapGenerator : public Generator {};
-
-class DepthGenerator : public MapGenerator {
+class MapGenerator : public Generator {
 public:
     // Describes the current frame in metaData: its time stamp and index, and
     // pixels pointing into the frame's buffer (nothing is copied) with the
@@ -135,8 +133,13 @@ public:
     // origin as offsets (0 uncropped). Without a frame, or with one whose
     // buffer does not hold its rows, the map gets its own zeroed buffer of
     // the video mode's size (AllocateData, whose status is returned). The
-    // pixel format of the metadata is kept.
-    XnStatus GetMetaData(DepthMetaData& metaData) const;
+    // pixel format of the metadata is kept, so depth, image and infrared
+    // maps are described alike.
+    XnStatus GetMetaData(MapMetaData& metaData) const;
+};
+
+class DepthGenerator : public MapGenerator {
+public:
     // True when the stream reads as mirrored; false when it does not, cannot
     // be read, or the node has no stream.
     bool IsMirrored() const;
