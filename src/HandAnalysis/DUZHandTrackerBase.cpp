@@ -1,7 +1,9 @@
 #include "HandAnalysis/DUZHandTrackerBase.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <iostream>
 #include <ostream>
 
 #include "NACommon/NALinearMotionPredictor.h"
@@ -88,10 +90,26 @@ int DUZHandTrackerBase::Initialize(const std::string& iniFile, int verbose) {
 int DUZHandTrackerBase::ReadParameters(const std::string& iniFile, int verbose, int /*flag*/) {
     const std::string section = GetINISectionName();
     const bool echo = verbose != 0;
-    ReadFromINI(iniFile, section, "MaxIterations", m_maxIterations, echo);
-    ReadFromINI(iniFile, section, "LostTrackingRecoveryTimeLimit", m_lostTrackingRecoveryTimeLimit, echo);
-    ReadFromINI(iniFile, section, "ConvergenceDistanceThreshold", m_convergenceDistanceThreshold, echo);
-    ReadFromINI(iniFile, section, "SearchBoundsSizeRW", m_searchBoundsSizeRW, echo);
+    // A value that would stall every frame (endless steps, a hand that is
+    // never given up) keeps the current one.
+    auto read = [&](const char* key, auto& member, auto isUsable) {
+        auto value = member;
+        if (ReadFromINI(iniFile, section, key, value, echo)) {
+            if (isUsable(value)) {
+                member = value;
+            } else {
+                std::cerr << section << ": ignoring " << key << " = " << value << std::endl;
+            }
+        }
+    };
+    auto finite = [](float value) { return std::isfinite(value); };
+    read("MaxIterations", m_maxIterations, [](int value) { return value <= kMaxIterationsLimit; });
+    read("LostTrackingRecoveryTimeLimit", m_lostTrackingRecoveryTimeLimit, finite);
+    read("ConvergenceDistanceThreshold", m_convergenceDistanceThreshold, finite);
+    read("SearchBoundsSizeRW", m_searchBoundsSizeRW, [&](const Box3D<float>& box) {
+        return finite(box.min.x) && finite(box.min.y) && finite(box.min.z) && finite(box.max.x) &&
+               finite(box.max.y) && finite(box.max.z);
+    });
     return 1;
 }
 

@@ -35,6 +35,8 @@ public:
 
     // Bins of the depth histogram: 8 mm each, depths 0 to 9999.
     static constexpr int kDepthHistogramBins = 1250;
+    // The most steps a frame may take.
+    static constexpr int kMaxIterationsLimit = 1000;
 
     virtual ~DUZHandTrackerBase();
     DUZHandTrackerBase(const DUZHandTrackerBase&) = delete;
@@ -47,7 +49,9 @@ public:
 
     // MaxIterations, LostTrackingRecoveryTimeLimit, ConvergenceDistanceThreshold
     // and SearchBoundsSizeRW from the section GetINISectionName names; a
-    // missing key keeps the current value. 1.
+    // missing key keeps the current value, and so does, with a line on
+    // standard error, more than kMaxIterationsLimit steps or a number that
+    // is not finite. 1.
     virtual int ReadParameters(const std::string& iniFile, int verbose, int flag);
     virtual void UpdateResolution(NAResolution resolution, int flag);
     // Tracking from position at the frame's time. 0, with nothing changed,

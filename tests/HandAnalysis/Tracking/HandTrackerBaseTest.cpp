@@ -13,6 +13,7 @@
 #include "DepthPainting.h"
 #include "HandAnalysis/DUZHandTrackerBase.h"
 #include "NACommon/NALinearMotionPredictor.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -252,6 +253,41 @@ TEST_F(HandTrackerBaseTest, ResetAndAnUninitialisedTracker) {
     EXPECT_EQ(0, tracker.StartTracking(Frame(0), Vector3D<float>(0, 0, 1500)));
     EXPECT_EQ(State::eInactive, tracker.m_state);
     tracker.Reset();
+}
+
+TEST(DUZHandTrackerBaseSettings, ReadFromTheTrackersOwnSection) {
+    class HandSectionTracker : public DUZHandTrackerBase {
+    public:
+        HandSectionTracker() : DUZHandTrackerBase(kMaxShift) {}
+        const char* GetINISectionName() const override { return "HandTracker"; }
+    };
+    vela_test::TempDir dir;
+    const std::string ini = dir.File("HandAlgorithms.ini");
+    vela_test::WriteWholeFile(ini,
+                              "[BaseTracker]\nMaxIterations=2\n"
+                              "[HandTracker]\nMaxIterations=7\nLostTrackingRecoveryTimeLimit=0.5\n"
+                              "SearchBoundsSizeRW=-10 20 -30 40 -50 60\n"
+                              "[Stalling]\nMaxIterations=5000000\nConvergenceDistanceThreshold=4\n");
+    HandSectionTracker tracker;
+    EXPECT_EQ(nullptr, tracker.m_predictor);
+    ASSERT_EQ(1, tracker.Initialize(ini, 0));
+    ASSERT_NE(nullptr, dynamic_cast<NALinearMotionPredictor<float>*>(tracker.m_predictor.get()));
+    EXPECT_EQ(7, tracker.m_maxIterations);
+    EXPECT_EQ(0.5f, tracker.m_lostTrackingRecoveryTimeLimit);
+    EXPECT_EQ(10.0f, tracker.m_convergenceDistanceThreshold);  // missing: the default
+    EXPECT_EQ(Vector3D<float>(-10, -30, -50), tracker.m_searchBoundsSizeRW.min);
+    EXPECT_EQ(Vector3D<float>(20, 40, 60), tracker.m_searchBoundsSizeRW.max);
+    EXPECT_EQ(Vector3D<float>(200, 200, 200), tracker.m_maxSearchBoundsSizeRW.max);
+
+    // A count of steps that would stall every frame keeps the current one.
+    class StallingTracker : public DUZHandTrackerBase {
+    public:
+        StallingTracker() : DUZHandTrackerBase(kMaxShift) {}
+        const char* GetINISectionName() const override { return "Stalling"; }
+    } stalling;
+    ASSERT_EQ(1, stalling.Initialize(ini, 0));
+    EXPECT_EQ(5, stalling.m_maxIterations);
+    EXPECT_EQ(4.0f, stalling.m_convergenceDistanceThreshold);
 }
 
 TEST(CalculateHandSize, RunsAlongTheRowAndColumnOfTheHand) {

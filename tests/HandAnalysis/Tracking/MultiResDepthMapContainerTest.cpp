@@ -204,4 +204,24 @@ TEST(MultiResDepthMapContainer, DepthsAboveTheMaximumArriveAsNoDepth) {
     EXPECT_NE(0, (*container.m_shift)(17, 99));
 }
 
+TEST(MultiResDepthMapContainer, AStreamDeliveringDepthsAboveItsMaximum) {
+    // Not the synthetic camera, which keeps to its maximum: a stream of
+    // another device (or a recording of one) delivering any 16-bit value
+    // into the node's metadata, which the shift map then looks up.
+    hand_test_kit::FixtureFrame fixture(320, 240, 10000);
+    std::vector<uint16_t> pixels(320 * 240, 1500);
+    for (int i = 0; i < 320; ++i) pixels[7 * 320 + i] = static_cast<uint16_t>(65535 - i);
+    xn::DepthMetaData depth;
+    fixture.Deliver(pixels, 1, SensorTime(0), depth);
+    DUZMultiResDepthMapContainer container;
+    ASSERT_TRUE(container.Initialize(fixture.Node(), depth));
+    container.m_depthToShift = fixture.DepthToShift();
+    ASSERT_TRUE(container.Update(nullptr, fixture.Node(), depth, 1, SensorTime(0)));
+    for (int c = 0; c < 320; ++c) {
+        ASSERT_EQ(0, depth(c, 7)) << c;
+        ASSERT_EQ(0, (*container.m_shift)(c, 7)) << c;
+    }
+    ExpectShiftsOfDepths(depth, *container.m_shift, fixture.DepthToShift(), 240, 320);
+}
+
 }  // namespace

@@ -53,7 +53,24 @@ FixtureFrame::FixtureFrame(int width, int height, int maxDepth)
 
 FixtureFrame::~FixtureFrame() {
     m_converter.reset();
+    m_node.UpdateFrame(nullptr);
     m_node.SetStream(nullptr);
+}
+
+void FixtureFrame::Deliver(std::vector<uint16_t>& pixels, uint32_t frameId, SensorTime time,
+                           xn::DepthMetaData& metaData) {
+    OniFrame* frame = m_fake->NewFrame(static_cast<uint64_t>(static_cast<int64_t>(time)), static_cast<int>(frameId));
+    frame->data = pixels.data();
+    frame->dataSize = static_cast<int>(pixels.size() * sizeof(uint16_t));
+    frame->width = m_depth.XRes();
+    frame->height = m_depth.YRes();
+    frame->stride = frame->width * static_cast<int>(sizeof(uint16_t));
+    frame->videoMode.pixelFormat = ONI_PIXEL_FORMAT_DEPTH_1_MM;
+    frame->videoMode.resolutionX = frame->width;
+    frame->videoMode.resolutionY = frame->height;
+    frame->videoMode.fps = 30;
+    m_node.UpdateFrameToAll(frame);
+    m_node.GetMetaData(metaData);
 }
 
 void FixtureFrame::UpdateShift() {

@@ -57,6 +57,13 @@ public:
     int MaxShift() const { return static_cast<int>(m_shiftToDepth.size()) - 1; }
     int MaxDepth() const { return m_nMaxDepth; }
 
+    // Hands pixels (the frame's size, row-major) to the node as a frame of
+    // the stream, through the adapter's frame entry (so depth above the
+    // stream's maximum becomes 0, in pixels too), and describes the node's
+    // frame in metaData as a tracker does. pixels must outlive the frame's
+    // use: the node keeps the frame until the next delivery.
+    void Deliver(std::vector<uint16_t>& pixels, uint32_t frameId, SensorTime time, xn::DepthMetaData& metaData);
+
     // The world point of pixel (column, row) at depth z, and the pixel of a
     // world point (truncated as the trackers project).
     Vector3D<float> WorldAt(int column, int row, float z) const;
