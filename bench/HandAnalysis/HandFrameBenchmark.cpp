@@ -20,43 +20,44 @@ namespace {
 
 constexpr int kHandRadiusMm = 45;
 
-// A depth-to-shift table of the usual 10100 entries: shifts grow with depth.
-std::vector<unsigned short> DepthToShift() {
-    std::vector<unsigned short> table(10100, 0);
-    for (int d = 400; d <= 10000; ++d) table[d] = static_cast<unsigned short>(1090 - 325000 / d);
-    return table;
-}
-
-// The wall with the hand, its centre at pixel (width / 2, height / 3).
-void DrawFrame(xn::DepthMetaData& depth, int width, int height) {
-    depth.AllocateData(width, height);
-    const float pixelsPerMm = static_cast<float>(width) / (1.12f * 1200.0f);
-    const int radius = static_cast<int>(kHandRadiusMm * pixelsPerMm);
-    for (int r = 0; r < height; ++r) {
-        for (int c = 0; c < width; ++c) {
-            const int dx = c - width / 2;
-            const int dy = r - height / 3;
-            depth.WritableData()[r * width + c] = dx * dx + dy * dy <= radius * radius ? 1200 : 3000;
+// The wall with the hand, its centre at pixel (width / 2, height / 3), at
+// width x 3/4 width, in a multi-resolution frame brought to it once, with a
+// depth-to-shift table of the usual 10100 entries (shifts grow with depth).
+struct DrawnFrame {
+    explicit DrawnFrame(int width) : width(width), height(width * 3 / 4), table(10100, 0) {
+        for (int d = 400; d <= 10000; ++d) table[d] = static_cast<unsigned short>(1090 - 325000 / d);
+        depth.AllocateData(width, height);
+        const float pixelsPerMm = static_cast<float>(width) / (1.12f * 1200.0f);
+        const int radius = static_cast<int>(kHandRadiusMm * pixelsPerMm);
+        for (int r = 0; r < height; ++r) {
+            for (int c = 0; c < width; ++c) {
+                const int dx = c - width / 2;
+                const int dy = r - height / 3;
+                depth.WritableData()[r * width + c] = dx * dx + dy * dy <= radius * radius ? 1200 : 3000;
+            }
         }
+        container.Initialize(node, depth);
+        container.m_depthToShift = table.data();
+        container.Update(nullptr, node, depth, 1, SensorTime(0));
     }
-}
+
+    const int width;
+    const int height;
+    xn::DepthGenerator node;
+    std::vector<unsigned short> table;
+    xn::DepthMetaData depth;
+    DUZMultiResDepthMapContainer container;
+};
 
 // Arg 0: input width (320 or 640); arg 1: the current level.
 void BM_ContainerUpdate(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0));
-    const int height = width * 3 / 4;
-    xn::DepthGenerator node;
-    xn::DepthMetaData depth;
-    DrawFrame(depth, width, height);
-    const std::vector<unsigned short> table = DepthToShift();
+    DrawnFrame drawn(static_cast<int>(state.range(0)));
+    DUZMultiResDepthMapContainer& container = drawn.container;
     NACommonData hub;
-    DUZMultiResDepthMapContainer container;
-    container.Initialize(node, depth);
-    container.m_depthToShift = table.data();
     container.SetLevel(NAResolutionOfIndex(static_cast<int>(state.range(1))));
     uint32_t frame = 1;
     for (auto _ : state) {
-        container.Update(&hub, node, depth, frame, SensorTime(33333 * frame));
+        container.Update(&hub, drawn.node, drawn.depth, frame, SensorTime(33333 * frame));
         ++frame;
         benchmark::DoNotOptimize(container.m_shift->Data());
     }
@@ -65,18 +66,11 @@ BENCHMARK(BM_ContainerUpdate)->Args({320, 2})->Args({640, 3})->Args({640, 2})->A
 
 // The copy of one frame's input at 320x240 after the trackers ran.
 void BM_TrackerInputHistory(benchmark::State& state) {
-    xn::DepthGenerator node;
-    xn::DepthMetaData depth;
-    DrawFrame(depth, 320, 240);
-    const std::vector<unsigned short> table = DepthToShift();
-    DUZMultiResDepthMapContainer container;
-    container.Initialize(node, depth);
-    container.m_depthToShift = table.data();
-    container.Update(nullptr, node, depth, 1, SensorTime(0));
+    DrawnFrame drawn(320);
     DUZHandTrackerSharedData shared;
     shared.m_combinedProbability.SetSize(240, 320, false);
     for (auto _ : state) {
-        shared.UpdateTrackerInputDataHistory(container);
+        shared.UpdateTrackerInputDataHistory(drawn.container);
         benchmark::DoNotOptimize(shared.m_history[0].m_depth.Data());
     }
 }
@@ -86,19 +80,13 @@ BENCHMARK(BM_TrackerInputHistory);
 // probability window, then up to 5 steps. Arg: the image width; arg 1: 1
 // weighs along a forearm direction, 0 not.
 void BM_ProbMeanShift(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0));
-    const int height = width * 3 / 4;
-    xn::DepthGenerator node;
-    xn::DepthMetaData depth;
-    DrawFrame(depth, width, height);
-    const std::vector<unsigned short> table = DepthToShift();
-    DUZMultiResDepthMapContainer frame;
-    frame.Initialize(node, depth);
-    frame.m_depthToShift = table.data();
-    frame.Update(nullptr, node, depth, 1, SensorTime(0));
+    DrawnFrame drawn(static_cast<int>(state.range(0)));
+    const int width = drawn.width;
+    const int height = drawn.height;
+    const DUZMultiResDepthMapContainer& frame = drawn.container;
     Array2D<int> map;
     map.SetSize(height, width, false);
-    for (int i = 0; i < map.Size(); ++i) map[i] = depth.Data()[i] == 1200 ? 1000000 : 0;
+    for (int i = 0; i < map.Size(); ++i) map[i] = drawn.depth.Data()[i] == 1200 ? 1000000 : 0;
     const WorldPointConverterBase<float>& converter = *frame.m_converter;
     const Vector3D<float> hand = converter.WorldPt(Vector3D<float>(width / 2.0f, height / 3.0f, 1200.0f));
     const Vector3D<float> start = hand + Vector3D<float>(40, 0, 0);
