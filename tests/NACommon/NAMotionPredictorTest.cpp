@@ -7,6 +7,7 @@
 
 #include "NACommon/NALinearMotionPredictor.h"
 #include "NACommon/NAMotionPredictor.h"
+#include "NACommon/NAPointMotionPrediction.h"
 
 namespace {
 
@@ -78,6 +79,19 @@ TEST(NALinearMotionPredictor, OwnedAndReplacedThroughTheBase) {
     predictor.reset(new NALinearMotionPredictor<float>);
     predictor.reset(new NAMotionPredictor<float>);
     EXPECT_EQ(SensorTime::InvalidTime(), predictor->m_time);
+}
+
+TEST(NAPointMotionPrediction, StartsAtZeroWithEveryTimeUnset) {
+    const NAPointMotionPrediction prediction;
+    EXPECT_EQ(kZero, prediction.m_position);
+    EXPECT_EQ(kZero, prediction.m_velocity);
+    EXPECT_EQ(kZero, prediction.m_acceleration);
+    EXPECT_EQ(0.0f, prediction.m_uncertainty);
+    EXPECT_EQ(0.0f, prediction.m_confidence);
+    EXPECT_EQ(SensorTime::InvalidTime(), prediction.m_lastTime);
+    EXPECT_EQ(SensorTime::InvalidTime(), prediction.m_previousTime);
+    EXPECT_EQ(SensorTime::InvalidTime(), prediction.m_predictionTime);
+    EXPECT_EQ(0, prediction.m_valid);
 }
 
 }  // namespace
