@@ -102,6 +102,17 @@ TEST(DUZDepthMeanShift, UpperRowsAndNearerDepthsWeighMore) {
         EXPECT_LT(position.z, 1490.0f);
     }
     {
+        SCOPED_TRACE("one row and one depth: no weight divides by zero");
+        Engine e(10000);
+        const Box2D<int> row120(100, 120, 140, 120);
+        ASSERT_EQ(1, e.engine.ComputeWeightedHandCenter(frame.Container(), position, row120, Box1D<int>(1450, 1450),
+                                                        nullptr, 0));
+        const Vector3D<float> pixel = converter.ProjectivePt(position);
+        EXPECT_NEAR(109.5f, pixel.x, 1e-3f);  // the 1450 mm half of the row
+        EXPECT_NEAR(120.0f, pixel.y, 1e-3f);
+        EXPECT_EQ(1450.0f, position.z);
+    }
+    {
         SCOPED_TRACE("an excluded box hides its pixels; nothing left fails");
         Engine e(10000);
         const Box3D<float> all(Vector3D<float>(-5000, -5000, 0), Vector3D<float>(5000, 5000, 5000));
