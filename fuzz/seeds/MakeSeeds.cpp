@@ -55,6 +55,17 @@ void IniSeeds() {
     WriteSeed("IniCache", "vector", "ArmTracker\nOffset\n" + algorithms);
     WriteSeed("IniCache", "box", "ArmTracker\nBounds\n" + algorithms);
     WriteSeed("IniCache", "names", "ArmTracker\nICPType\n" + algorithms);
+
+    // The hand trackers' section of HandAlgorithms.ini: the defaults, and
+    // others that make the tracker lose the hand or step long.
+    WriteSeed("HandTrackerSettings", "defaults",
+              "[HandTracker]\nMaxIterations=5\nConvergenceDistanceThreshold=10\n"
+              "LostTrackingRecoveryTimeLimit=1.0\nSearchBoundsSizeRW=-45 45 -45 45 -45 45\n"
+              "CheckHandBoundary=1\nAdjustDepthBoundsByHistogram=0\n");
+    WriteSeed("HandTrackerSettings", "tight",
+              "[HandTracker]\nMaxIterations=40\nConvergenceDistanceThreshold=0\n"
+              "LostTrackingRecoveryTimeLimit=0.01\nSearchBoundsSizeRW=-5 5 -5 5 -500 5\n");
+    WriteSeed("HandTrackerSettings", "garbage", "[HandTracker]\nMaxIterations=x\nSearchBoundsSizeRW=1 2\n[Other]\n");
 }
 
 template <typename T>

@@ -376,8 +376,11 @@ void SceneRenderer::ComputeTruth(const RenderedFrame& frame, FrameTruth& truth) 
 
     // Visible surface: the system's world points of the delivered pixels,
     // weighted by the area a pixel covers at its depth.
+    // Per person the whole body and each hand (its own part label).
     std::vector<double> weight(m_people.size(), 0.0);
     std::vector<Vec3> sum(m_people.size());
+    std::vector<std::array<double, 2>> handWeight(m_people.size(), {0.0, 0.0});
+    std::vector<std::array<Vec3, 2>> handSum(m_people.size());
     const float k = m_camera.PixelFactor();
     for (int r = 0; r < frame.nHeight; ++r) {
         for (int c = 0; c < frame.nWidth; ++c) {
@@ -391,6 +394,13 @@ void SceneRenderer::ComputeTruth(const RenderedFrame& frame, FrameTruth& truth) 
             sum[user - 1] += Vec3(p.x, p.y, p.z) * w;
             weight[user - 1] += w;
             ++truth.users[user - 1].nVisiblePixels;
+            const uint8_t part = frame.parts[i];
+            if (part == kPartLeftHand || part == kPartRightHand) {
+                const int hand = part - kPartLeftHand;
+                handSum[user - 1][hand] += Vec3(p.x, p.y, p.z) * w;
+                handWeight[user - 1][hand] += w;
+                ++truth.users[user - 1].hands[hand].nVisiblePixels;
+            }
         }
     }
 
@@ -406,6 +416,9 @@ void SceneRenderer::ComputeTruth(const RenderedFrame& frame, FrameTruth& truth) 
         UserTruth& user = truth.users[i];
         user.nId = static_cast<int>(i + 1);
         if (weight[i] > 0.0) user.centroid = sum[i] / weight[i];
+        for (int hand = 0; hand < 2; ++hand) {
+            if (handWeight[i][hand] > 0.0) user.hands[hand].centroid = handSum[i][hand] / handWeight[i][hand];
+        }
 
         double volume = 0.0;
         Vec3 moment;
@@ -497,6 +510,16 @@ std::string FrameTruthToJson(const FrameTruth& truth) {
                           ",\"orientation\":[%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f]}", m[0][0], m[0][1],
                           m[0][2], m[1][0], m[1][1], m[1][2], m[2][0], m[2][1], m[2][2]);
             out += buffer;
+        }
+        out += "},\"hands\":{";
+        for (int hand = 0; hand < 2; ++hand) {
+            const HandTruth& truthOfHand = user.hands[hand];
+            std::snprintf(buffer, sizeof(buffer), "%s\"%s\":{\"visible_pixels\":%d,\"centroid\":", hand ? "," : "",
+                          hand == kLeft ? "left" : "right", truthOfHand.nVisiblePixels);
+            out += buffer;
+            if (truthOfHand.nVisiblePixels > 0) AppendVec(out, truthOfHand.centroid);
+            else out += "null";
+            out += "}";
         }
         out += "}}";
     }

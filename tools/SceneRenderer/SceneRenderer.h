@@ -54,6 +54,15 @@ struct JointTruth {
     Mat3 orientation;
 };
 
+// The visible surface of one hand: what a hand tracker converges on, up to
+// half a hand away from the hand joint (which sits in the palm).
+struct HandTruth {
+    int nVisiblePixels = 0;  // pixels of the user labelled as this hand
+    // Area-weighted mean of their world points, as for the whole person;
+    // zero when none is visible.
+    Vec3 centroid;
+};
+
 struct UserTruth {
     int nId = 0;                                  // the value in the user label map
     std::array<JointTruth, kJointCount> joints;   // indexed by Joint
@@ -62,6 +71,7 @@ struct UserTruth {
     // conversion of the delivered depth); zero when none is visible.
     Vec3 centroid;
     Vec3 centre;                                  // volume-weighted centre of the body
+    std::array<HandTruth, 2> hands;               // indexed by side: kLeft, kRight
 };
 
 struct FrameTruth {
