@@ -3,6 +3,7 @@
 // Existing seeds of the same names are replaced; other files are left alone.
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -13,7 +14,9 @@
 #include "QuorLibrary/Utilities/DataTable.h"
 #include "QuorLibrary/Utilities/Serialization.h"
 #include "RecordFileFormat.h"
+#include "SceneRenderer/DepthCamera.h"
 #include "SceneRenderer/ImageWriter.h"
+#include "SceneRenderer/SensorModel.h"
 #include "Snapshot.h"
 
 namespace {
@@ -194,6 +197,42 @@ void ToolSeeds() {
     vela::scene::WritePngGray16(SeedPath("DepthImage", "png"), width, height, depth.data(), error);
 }
 
+// A stream's calibration as the synthetic camera serves it, in the layout of
+// SensorCalibrationFuzzer.cpp: the header, then the two tables.
+void WriteCalibrationSeed(const std::string& name, uint16_t maxDepth) {
+    vela::scene::SensorParameters params;
+    params.nDeviceMaxDepthValue = maxDepth;
+    vela::scene::SensorModel sensor;
+    std::string error;
+    if (!sensor.Init(params, &error)) {
+        std::fprintf(stderr, "calibration seed %s: %s\n", name.c_str(), error.c_str());
+        std::exit(1);
+    }
+    std::string bytes;
+    const auto put = [&bytes](const auto& value) {
+        bytes.append(reinterpret_cast<const char*>(&value), sizeof(value));
+    };
+    put(static_cast<uint64_t>(params.nZeroPlaneDistance));
+    put(params.dZeroPlanePixelSize);
+    put(params.dEmitterDCmosDistance);
+    put(static_cast<uint64_t>(params.nDeviceMaxShiftValue));
+    put(static_cast<uint64_t>(params.nConstShift));
+    put(static_cast<uint64_t>(params.nParamCoeff));
+    put(static_cast<uint64_t>(params.nShiftScale));
+    put(static_cast<int32_t>(maxDepth));
+    put(vela::scene::DepthCamera::kDefaultHorizontalFov);
+    put(static_cast<float>(vela::scene::DepthCamera::VerticalFovFor(vela::scene::DepthCamera::kDefaultHorizontalFov)));
+    for (const auto* table : {&sensor.ShiftToDepthTable(), &sensor.DepthToShiftTable()}) {
+        bytes.append(reinterpret_cast<const char*>(table->data()), 2 * table->size());
+    }
+    WriteSeed("SensorCalibration", name, bytes);
+}
+
+void CalibrationSeeds() {
+    WriteCalibrationSeed("default", 10000);
+    WriteCalibrationSeed("near", 1500);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -208,5 +247,6 @@ int main(int argc, char** argv) {
     SnapshotSeeds();
     RecordFileSeeds();
     ToolSeeds();
+    CalibrationSeeds();
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "NACommon/NAConversions.h"
 
+#include "QuorLibrary/Math/SaturatingCast.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
@@ -9,6 +11,7 @@
 #include "OSLayer/XnLog.h"
 #include "OSLayer/XnOS.h"
 #include "QuorLibrary/Math/FloatOneOverSqrt.h"
+#include "QuorLibrary/Math/SaturatingCast.h"
 #include "QuorLibrary/Utilities/FatalError.h"
 #include "XnAdapter/XnOniCalls.h"
 
@@ -160,7 +163,9 @@ bool NAConversions::GetSensorParameters(const xn::DepthGenerator& depth, Resolut
     }
     const int maxDepth = vela_shift_tables::StreamMaxDepth(depth);
     p.nDeviceMaxDepthValue = static_cast<uint16_t>(maxDepth < 0 ? 0 : maxDepth);
-    p.nReferenceImageWidth = static_cast<int32_t>(std::round(width * p.dZPOutputPS / p.dZeroPlanePixelSize));
+    // Formed before the parameters are checked, so a broken ZPPS or ZPOPS
+    // must not make the conversion undefined.
+    p.nReferenceImageWidth = vela_math::SaturatingTruncate(std::round(width * p.dZPOutputPS / p.dZeroPlanePixelSize));
 
     if (maxShift > 0xFFFF) {
         ReportInitFailure("Invalid sensor parameter MaxShift (%llu): shifts are 16-bit",
