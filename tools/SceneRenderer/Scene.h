@@ -60,6 +60,17 @@ struct BoxDef {
     Vec3 centre;
     Vec3 size{400.0, 400.0, 400.0};
     double yaw = 0.0;    // degrees about the vertical
+    // The box is in the room from `from` until (not including) `until`,
+    // seconds.
+    double from = 0.0;
+    double until = std::numeric_limits<double>::infinity();
+};
+
+// The camera turns about the vertical at `rate` degrees per second from
+// `start` to `end` (positive toward room +x); turns add up.
+struct CameraPan {
+    double start = 0.0, end = 0.0;
+    double rate = 30.0;
 };
 
 struct PathKey {
@@ -129,6 +140,10 @@ struct Scene {
     std::vector<WallDef> walls;
     std::vector<BoxDef> boxes;
     std::vector<PersonDef> people;
+    std::vector<CameraPan> pans;
+
+    // The camera's turn about the vertical at time t, degrees.
+    double CameraYaw(double t) const;
 };
 
 // Reads a scene; relative BVH paths are taken from `baseDir`. On failure

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -182,6 +183,7 @@ private:
         if (k == "floor") return HandleFloor(line);
         if (k == "wall") return HandleWall(line);
         if (k == "box") return HandleBox(line);
+        if (k == "pan") return HandlePan(line);
         if (k == "person") return HandlePerson(line);
         if (k == "at") return HandleAt(line);
         if (k == "pose") return HandlePose(line);
@@ -330,12 +332,31 @@ private:
                 box.size = Vec3(v[0], v[1], v[2]);
             } else if (key == "yaw") {
                 if (!Number(line, key, value, box.yaw, -kMaxYaw, kMaxYaw)) return false;
+            } else if (key == "from") {
+                if (!Number(line, key, value, box.from, 0.0, kMaxSceneTime)) return false;
+            } else if (key == "until") {
+                if (!Number(line, key, value, box.until, 0.0, kMaxSceneTime)) return false;
             } else {
                 return UnknownKey(line, key);
             }
         }
         if (!hasCentre) return Fail("'box' needs center=X,Y,Z");
+        if (box.until <= box.from) return Fail("'box' until must come after from");
         m_scene.boxes.push_back(box);
+        return true;
+    }
+
+    bool HandlePan(const Line& line) {
+        CameraPan pan;
+        if (!Interval(line, pan.start, pan.end) || !NoWords(line, 1)) return false;
+        for (const auto& [key, value] : line.pairs) {
+            if (key == "rate") {
+                if (!Number(line, key, value, pan.rate, -3600.0, 3600.0)) return false;
+            } else {
+                return UnknownKey(line, key);
+            }
+        }
+        m_scene.pans.push_back(pan);
         return true;
     }
 
@@ -501,6 +522,14 @@ private:
 };
 
 }  // namespace
+
+double Scene::CameraYaw(double t) const {
+    double yaw = 0.0;
+    for (const CameraPan& pan : pans) {
+        yaw += pan.rate * (std::min(std::max(t, pan.start), pan.end) - pan.start);
+    }
+    return yaw;
+}
 
 bool ParseScene(const std::string& text, const std::string& baseDir, Scene& scene, std::string& error) {
     Scene parsed;

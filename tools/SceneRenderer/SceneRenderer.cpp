@@ -102,14 +102,18 @@ void SceneRenderer::Rasterize(int index) {
     // Room to world: the camera sits above the room origin, tilted down, and
     // a mirrored stream flips x.
     const double tilt = Radians(m_scene.camera.dTilt);
+    const double pan = Radians(m_scene.CameraYaw(t));
     const Mat3 roomToCamera = Rows(Vec3(1, 0, 0), Vec3(0, std::cos(tilt), std::sin(tilt)),
-                                   Vec3(0, -std::sin(tilt), std::cos(tilt)));
+                                   Vec3(0, -std::sin(tilt), std::cos(tilt))) *
+                              Rows(Vec3(std::cos(pan), 0, -std::sin(pan)), Vec3(0, 1, 0),
+                                   Vec3(std::sin(pan), 0, std::cos(pan)));
     const Mat3 flip = Mat3::Diagonal(m_settings.bMirror ? -1.0 : 1.0, 1.0, 1.0);
     m_roomToWorld = flip * roomToCamera;
     m_roomOffset = m_roomToWorld * Vec3(0, -m_scene.camera.dElevation, 0);
 
     m_primitives.clear();
     for (const BoxDef& box : m_scene.boxes) {
+        if (t < box.from || t >= box.until) continue;
         const double c = std::cos(Radians(box.yaw)), s = std::sin(Radians(box.yaw));
         Shape shape;
         shape.kind = Shape::Kind::Box;
