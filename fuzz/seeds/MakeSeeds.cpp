@@ -10,10 +10,14 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "NACommon/BaseOutputDump.h"
+#include "NACommon/NACommonData.h"
 #include "QuorLibrary/Utilities/DataTable.h"
 #include "QuorLibrary/Utilities/Serialization.h"
 #include "RecordFileFormat.h"
+#include "SceneAnalyzer/PointFile.h"
 #include "SceneRenderer/DepthCamera.h"
 #include "SceneRenderer/ImageWriter.h"
 #include "SceneRenderer/SensorModel.h"
@@ -244,6 +248,43 @@ void CalibrationSeeds() {
     WriteCalibrationSeed("near", 1500);
 }
 
+// The point harness takes the analyzer's resolution code on a line before
+// the file, which the point file's own writer records.
+void PointFileSeeds() {
+    const fs::path dir = fs::temp_directory_path() / ("vela-point-seeds-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    struct Seed {
+        const char* name;
+        PointFile::Resolution recorded;
+        const char* analyzer;
+        std::vector<std::vector<Vector2D<int> > > frames;
+    };
+    const Seed seeds[] = {
+        {"seeds", PointFile::RES_320, "2", {{Vector2D<int>(100, 200)}, {}, {Vector2D<int>(310, 230)}}},
+        {"outline", PointFile::RES_160, "2",
+         {{Vector2D<int>(10, 100), Vector2D<int>(150, 100), Vector2D<int>(150, 119), Vector2D<int>(10, 119)},
+          {Vector2D<int>(80, 60)}}},
+        {"vga", PointFile::RES_640, "4", {{Vector2D<int>(639, 479)}, {Vector2D<int>(0, 0), Vector2D<int>(5, 5)}}},
+    };
+    for (const Seed& seed : seeds) {
+        NACommonData hub;
+        hub.m_strRecordingPath = (dir / seed.name).string();
+        {
+            PointFile file;
+            file.Initialize(&hub, seed.recorded);
+            for (size_t frame = 0; frame < seed.frames.size(); ++frame) {
+                hub.m_nFrameID = static_cast<int32_t>(frame + 1);
+                file.Update(&seed.frames[frame]);
+            }
+        }
+        std::ifstream in(hub.m_strRecordingPath + ".point", std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        WriteSeed("PointFile", seed.name, std::string(seed.analyzer) + "\n" + text.str());
+    }
+    fs::remove_all(dir);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -259,5 +300,6 @@ int main(int argc, char** argv) {
     RecordFileSeeds();
     ToolSeeds();
     CalibrationSeeds();
+    PointFileSeeds();
     return 0;
 }

@@ -33,11 +33,13 @@ bool Farfield::Initialize(NACommonData* data, Resolution res, int sse, int profi
     if (data == nullptr || !IsValidResolution(res) || res > SXGA || data->m_pShiftToDepth == nullptr) {
         return false;
     }
-    const xn::DepthMetaData& depth = data->DepthMap(res, 0);
-    Prepare(m_shadowCounter, depth.XRes(), depth.YRes());
-    Prepare(m_bg1, depth.XRes(), depth.YRes());
-    Prepare(m_bg2, depth.XRes(), depth.YRes());
-    Prepare(m_fgAge, depth.XRes(), depth.YRes());
+    // The size of the hub's depth map at res.
+    const int width = g_nXRes[res];
+    const int height = g_nYRes[res];
+    Prepare(m_shadowCounter, width, height);
+    Prepare(m_bg1, width, height);
+    Prepare(m_bg2, width, height);
+    Prepare(m_fgAge, width, height);
     return NAFarfield::Initialize(data, res, sse, profiling, 1);
 }
 

@@ -130,32 +130,35 @@ void SceneAnalyzer::ShadowAlgo(NACommonData* hub, Resolution res, Array2D<unsign
     // The band lies on the side away from the projector: to the right of
     // objects in a mirrored stream.
     const bool leftToRight = hub->m_pDepthGenerator != nullptr && hub->m_pDepthGenerator->IsMirrored();
+    for (int y = 0; y < height; ++y) {
+        ShadowRow(shift.Data() + y * width, shadowMap.Data() + y * width, width, leftToRight, step, base);
+    }
+}
+
+void SceneAnalyzer::ShadowRow(const unsigned short* shift, unsigned short* shadow, int width, bool leftToRight,
+                              int step, int base) {
     const int first = leftToRight ? 0 : width - 1;
     const int direction = leftToRight ? 1 : -1;
-    for (int y = 0; y < height; ++y) {
-        const unsigned short* in = shift.Data() + y * width;
-        unsigned short* out = shadowMap.Data() + y * width;
-        int x = first;
-        while (x >= 0 && x < width && in[x] == 0) {
-            x += direction;
+    int x = first;
+    while (x >= 0 && x < width && shift[x] == 0) {
+        x += direction;
+    }
+    bool afterObject = false;
+    int fill = 0;
+    int budget = 0;
+    for (; x >= 0 && x < width; x += direction) {
+        if (shift[x] != 0) {
+            afterObject = true;
+            continue;
         }
-        bool afterObject = false;
-        int fill = 0;
-        int budget = 0;
-        for (; x >= 0 && x < width; x += direction) {
-            if (in[x] != 0) {
-                afterObject = true;
-                continue;
-            }
-            if (afterObject) {
-                fill = in[x - direction];
-                budget = base - fill;
-            }
-            afterObject = false;
-            budget -= step;
-            if (budget >= 0) {
-                out[x] = static_cast<unsigned short>(fill);
-            }
+        if (afterObject) {
+            fill = shift[x - direction];
+            budget = base - fill;
+        }
+        afterObject = false;
+        budget -= step;
+        if (budget >= 0) {
+            shadow[x] = static_cast<unsigned short>(fill);
         }
     }
 }

@@ -88,6 +88,12 @@ public:
     // from the projector, as wide as the depth difference to the farthest
     // possible background allows; 0 elsewhere.
     static void ShadowAlgo(NACommonData* hub, Resolution res, Array2D<unsigned short>& shadowMap);
+    // One row of it, scanned from the left or from the right, with the
+    // budget step and base of ShadowAlgo: the k-th pixel of a run without
+    // depth after an object pixel of shift s gets s when
+    // base - s - k x step >= 0. Pixels before the first one with depth stay.
+    static void ShadowRow(const unsigned short* shift, unsigned short* shadow, int width, bool leftToRight, int step,
+                          int base);
     // Feeds the background model this frame's maps, the shadow map, the
     // previous frame's users and the boxes of the alive users.
     void FarfieldUpdate();

@@ -403,4 +403,32 @@ TEST(SceneRenderer, OrientationsAreRotationsWithTheSystemsConventions) {
     }
 }
 
+// A box shows only from its "from" time until before its "until" time; a
+// pan turns the camera about the vertical at its rate, pans adding up.
+TEST(SceneRenderer, TimedBoxesAndCameraPans) {
+    Scene scene;
+    std::string error;
+    ASSERT_TRUE(ParseScene("camera tilt=0\nframes fps=10\nfloor off\nwall z=4000\n"
+                           "sensor levels=table noise=0 field=0 blocks=0 edges=off fragments=off holes=off\n"
+                           "box center=0,1000,2000 size=400,400,100 from=0.5 until=1\n"
+                           "pan 2..3 rate=20\npan 2.5..3 rate=20\n",
+                           "", scene, error))
+        << error;
+    EXPECT_EQ(0.0, scene.CameraYaw(1.0));
+    EXPECT_NEAR(15.0 + 5.0, scene.CameraYaw(2.75), 1e-9);
+    EXPECT_NEAR(30.0, scene.CameraYaw(10.0), 1e-9);
+    SceneRenderer renderer(scene);
+    RenderedFrame frame;
+    const auto centre = [&frame]() { return static_cast<int>(frame.depth[120 * 320 + 160]); };
+    for (const int index : {4, 10}) {
+        renderer.Render(index, frame);
+        EXPECT_NEAR(4000, centre(), 20) << index;
+    }
+    renderer.Render(5, frame);
+    EXPECT_NEAR(1950, centre(), 20);
+    // Turned by 30 degrees, the wall straight ahead lies 4000 / cos 30 away.
+    renderer.Render(35, frame);
+    EXPECT_NEAR(4000.0 / std::cos(30.0 * M_PI / 180.0), centre(), 40);
+}
+
 }  // namespace

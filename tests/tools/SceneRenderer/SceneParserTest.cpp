@@ -161,6 +161,12 @@ TEST(SceneParser, ErrorsNameTheLineAndTheProblem) {
         {"person\npose 3601 stand\n", "time '3601' is past the longest scene"},
         {"person\nwave 0..1e6\n", "time '0..1e6' is past the longest scene"},
         {"person\nbvh clip.bvh start=1e30\n", "bad value '1e30' for start"},
+        // Camera pans and timed boxes.
+        {"pan 2..1\n", "bad time range '2..1'"},
+        {"pan 0..1 speed=3\n", "unknown key 'speed' in 'pan'"},
+        {"pan 0..1 rate=5000\n", "bad value '5000' for rate"},
+        {"box center=0,0,2000 from=2 until=1\n", "'box' until must come after from"},
+        {"box center=0,0,2000 from=-1\n", "bad value '-1' for from"},
     };
     for (const Case& c : cases) {
         Scene scene;
