@@ -75,6 +75,28 @@ TEST_F(NAFarfieldTest, InitialisationDerivesTheThresholdsFromTheSensor) {
 // With 5 mm per shift everywhere, no shift's nearest 30 mm step lies within
 // two shifts: the first coarse shift lies past the table and every shift
 // keeps its own allowance (six shifts).
+// Maps whose sizes disagree are ignored; a frame of a size no resolution
+// has is ignored too (the model cannot re-initialise for it).
+TEST_F(NAFarfieldTest, FramesOfOtherSizesAreIgnored) {
+    std::unique_ptr<NAFarfield> model = NewModel();
+    Learn(*model, m_feeder.Flat(kWall));
+    const Array2D<uint16_t> background = model->m_background;
+    for (const int size : {100, 160}) {
+        SCOPED_TRACE(size);
+        xn::DepthMetaData depth;
+        depth.AllocateData(static_cast<XnUInt32>(size), static_cast<XnUInt32>(size));
+        std::fill(depth.WritableData(), depth.WritableData() + size * size, 4000);
+        Array2D<uint16_t> shift;
+        shift.SetSize(size == 160 ? 120 : size, size, false);
+        std::fill(shift.Data(), shift.Data() + shift.Size(), 800);
+        const xn::DepthMetaData* depths[2] = {&depth, &depth};
+        const Array2D<uint16_t>* shifts[3] = {&shift, &shift, &shift};
+        model->Update(depths, shifts, 99, SensorTime(99 * 33333), Box2D<int>(0, 0, size - 1, size - 1));
+        EXPECT_EQ(160, model->m_nXRes);
+        EXPECT_TRUE(vela_test::SameMap(background, model->m_background, "background"));
+    }
+}
+
 TEST_F(NAFarfieldTest, TheEdgeAllowanceWithoutACoarseShiftIsTheTablesOwn) {
     std::unique_ptr<NAFarfield> model = NewModel();
     const int end = m_feeder.Shift(10000);
@@ -198,6 +220,14 @@ TEST_F(NAFarfieldTest, OcclusionThresholds) {
         {"a valid box under half", 0, Box2D<int>(0, 0, 159, 60), true},
     };
     const Map16 wall = m_feeder.Flat(kWall);
+    // An empty valid box (a frame without depth anywhere) has no area, also
+    // on the first frame after a reset, which clears the border map's
+    // frame at the valid box's columns.
+    {
+        std::unique_ptr<NAFarfield> model = NewModel();
+        m_feeder.Feed(*model, wall, Box2D<int>());
+        EXPECT_EQ(1, model->OccludedScene());
+    }
     for (const Case& c : entering) {
         SCOPED_TRACE(c.what);
         std::unique_ptr<NAFarfield> model = NewModel();
