@@ -281,6 +281,15 @@ void DUZHandDetector::ComputeCCProperties(const NADepthMapContainer* container,
         const XnDepthPixel* depthRow = depth.Data() + y * depth.XRes();
         const float rowOffset = converter.m_fCenterY - static_cast<float>(y);
         for (int x = 0; x < width; ++x) {
+            // Most of a frame has no label: skip four at a time.
+            uint64_t four = 0;
+            if ((x & 3) == 0 && x + 4 <= width) {
+                std::memcpy(&four, labelRow + x, sizeof(four));
+                if (four == 0) {
+                    x += 3;
+                    continue;
+                }
+            }
             const int l = labelRow[x];
             if (l == 0 || l >= kMaxLabels) {
                 continue;

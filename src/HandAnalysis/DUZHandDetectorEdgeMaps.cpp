@@ -68,6 +68,55 @@ inline int SpanPixels(int span, const WorldPointConverterBase<float>& converter,
     return pixels < 65535.0f ? static_cast<int>(pixels) : 65535;
 }
 
+// One row of DistanceFromEdges: the counters of the left and right passes
+// start at the span in pixels on a jump and decay by one per pixel away
+// from it; with the vertical-distance map, a far pixel resets them.
+struct RowPass {
+    const WorldPointConverterBase<float>& converter;
+    int left;
+    int right;
+    int jump;
+    int span;
+    int maxDepth;
+    unsigned short* leftPass;
+    unsigned short* rightPass;
+
+    template <bool kVertical>
+    void Run(const XnDepthPixel* row, const short* dx, const unsigned short* far, unsigned short* out) const {
+        int counter = 0;
+        leftPass[left] = 0;
+        for (int x = left + 1; x <= right; ++x) {
+            if (kVertical && far[x] > kFar - 1) {
+                counter = 0;
+            } else if (dx[x] < -jump) {
+                counter = SpanPixels(span, converter, row[x]);
+            } else {
+                counter = counter > 0 ? counter - 1 : 0;
+            }
+            leftPass[x] = static_cast<unsigned short>(counter);
+        }
+        counter = 0;
+        rightPass[right] = 0;
+        for (int x = right - 1; x >= left; --x) {
+            if (kVertical && far[x] > kFar - 1) {
+                counter = 0;
+            } else if (dx[x + 1] > jump) {
+                counter = SpanPixels(span, converter, row[x]);
+            } else {
+                counter = counter > 0 ? counter - 1 : 0;
+            }
+            rightPass[x] = static_cast<unsigned short>(counter);
+            const int d = row[x];
+            bool keep = false;
+            if (d != 0 && d < maxDepth) {
+                keep = kVertical ? leftPass[x] != 0 && counter != 0
+                                 : leftPass[x] + counter > SpanPixels(span, converter, d);
+            }
+            out[x] = keep ? static_cast<unsigned short>(d) : 0;
+        }
+    }
+};
+
 }  // namespace
 
 void DUZHandDetector::ComputeSobel(const NADepthMapContainer* container, short* horizontal, short* vertical,
@@ -184,43 +233,16 @@ void DUZHandDetector::DistanceFromEdges(const NADepthMapContainer* container, Bo
         return;
     }
     const XnDepthPixel* depth = depthMap.Data();
-    unsigned short* leftPass = m_leftPassRow;
-    unsigned short* rightPass = m_rightPassRow;
-    const bool useVertical = verticalSwitch != 0;
+    const RowPass pass{converter, left, right, jump, span, m_maxDepth, m_leftPassRow, m_rightPassRow};
     // The box's last two rows are not processed.
     for (int y = box.min.y; y <= box.max.y - 2; ++y) {
         const XnDepthPixel* row = depth + y * width;
         const short* dx = horizontal + y * width;
-        const unsigned short* far = useVertical ? verticalDistance + y * width : nullptr;
         unsigned short* out = output + y * width;
-        // Counters start at the span in pixels on a jump and decay by one
-        // per pixel away from it.
-        leftPass[left] = 0;
-        for (int x = left + 1; x <= right; ++x) {
-            if (useVertical && far[x] > kFar - 1) {
-                leftPass[x] = 0;
-            } else if (dx[x] < -jump) {
-                leftPass[x] = static_cast<unsigned short>(SpanPixels(span, converter, row[x]));
-            } else {
-                leftPass[x] = static_cast<unsigned short>(std::max(leftPass[x - 1] - 1, 0));
-            }
-        }
-        rightPass[right] = 0;
-        for (int x = right - 1; x >= left; --x) {
-            if (useVertical && far[x] > kFar - 1) {
-                rightPass[x] = 0;
-            } else if (dx[x + 1] > jump) {
-                rightPass[x] = static_cast<unsigned short>(SpanPixels(span, converter, row[x]));
-            } else {
-                rightPass[x] = static_cast<unsigned short>(std::max(rightPass[x + 1] - 1, 0));
-            }
-            const int d = row[x];
-            bool keep = false;
-            if (d != 0 && d < m_maxDepth) {
-                keep = useVertical ? leftPass[x] != 0 && rightPass[x] != 0
-                                   : leftPass[x] + rightPass[x] > SpanPixels(span, converter, d);
-            }
-            out[x] = keep ? static_cast<unsigned short>(d) : 0;
+        if (verticalSwitch != 0) {
+            pass.Run<true>(row, dx, verticalDistance + y * width, out);
+        } else {
+            pass.Run<false>(row, dx, nullptr, out);
         }
     }
 }
