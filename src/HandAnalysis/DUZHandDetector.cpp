@@ -160,7 +160,7 @@ int DUZHandDetector::ReadParameters(const std::string& iniFile, int verbose, int
 
 bool DUZHandDetector::SetArraySizes(NAResolution resolution) {
     if (!IsSizedNAResolution(resolution)) {
-        return false;
+        return true;
     }
     const int width = NAResolutionWidth(resolution);
     const int height = NAResolutionHeight(resolution);

@@ -136,8 +136,8 @@ public:
                            unsigned short* output);
 
     // Grows the six work maps to the resolution's size and sizes the label
-    // map; false when the label map cannot be allocated or the resolution
-    // has no size.
+    // map (nothing for a resolution without a size); false when the label
+    // map cannot be allocated.
     bool SetArraySizes(NAResolution resolution);
 
     // The filters: 1 keeps the label, 0 rejects it (after ClearCC).

@@ -82,16 +82,18 @@ protected:
     // A hand at `centre` facing the camera, 45 mm in radius, with a forearm
     // strip whose direction (toward the hand) is `forearm`; label `label`
     // of the record holds its centre and image box.
-    void AddHand(const Vector3D<float>& centre, const Vector3D<float>& forearm, float width, int label) {
+    void AddHand(const Vector3D<float>& centre, const Vector3D<float>& forearm, float width, int label,
+                 float radiusMm = 45.0f) {
         HandFixture hand;
         hand.center = centre;
+        hand.radius = radiusMm;
         hand.forearm = forearm;
         hand.forearmWidth = width;
         hand.forearmLength = 300.0f;
         PaintHand(m_frame.Depth(), m_frame.Converter(), hand);
         int column = 0, row = 0;
         m_frame.PixelOf(centre, column, row);
-        const int radius = static_cast<int>(45.0f / (m_frame.Converter().m_fPixelSizeFactor * centre.z));
+        const int radius = static_cast<int>(radiusMm / (m_frame.Converter().m_fPixelSizeFactor * centre.z));
         m_record.m_centerOfMass[label] = centre;
         m_record.m_imageBounds[label] = Box2D<int>(column - radius, row - radius, column + radius, row + radius);
         m_record.m_pixelCount[label] = 100;
@@ -155,6 +157,29 @@ TEST_F(ForearmFilterTest, SidewaysForearmIsRejectedByItsAngle) {
     EXPECT_EQ(0, Filter(1));
     EXPECT_NE(std::string::npos, LastEntry().find("HandsFilter4 (forearm angle with Y too large): label=1"))
         << LastEntry();
+}
+
+TEST_F(ForearmFilterTest, AxisAlongTheLineOfSightCountsNothingAlongIt) {
+    // Below a small hand at camera height, a patch at the wrist whose depths
+    // scatter over 250 mm: its axis runs along the line of sight, so both
+    // ends fall on one pixel and the walk counts nothing; the axis is then
+    // rejected by its angle.
+    AddHand(Vector3D<float>(0, 55, 2000), Vector3D<float>(0, 0, 0), 70.0f, 1, 30.0f);
+    const float pixelsPerMm = m_frame.Converter().m_pInvPixelSizeAtDepth[2000];
+    const int rowA = m_record.m_imageBounds[1].min.y + static_cast<int>(100.0f * pixelsPerMm + 0.5f);
+    // 11 x 11 pixels: the ray through the middle one holds the axis.
+    for (int r = rowA; r <= rowA + 10; ++r) {
+        for (int c = 154; c <= 164; ++c) {
+            const unsigned hash = static_cast<unsigned>(r * 7919 + c * 104729) * 2654435761u;
+            m_frame.Depth().WritableData()[r * 320 + c] = static_cast<XnDepthPixel>(2000 + (hash >> 24) % 251);
+        }
+    }
+    PrepareFrame();
+    EXPECT_EQ(0, Filter(1));
+    EXPECT_NE(std::string::npos, LastEntry().find("HandsFilter4 (forearm angle with Y too large): label=1"))
+        << LastEntry();
+    EXPECT_NE(std::string::npos, LastEntry().find("iNumPixelsAlongPrincipalAxis 0 ")) << LastEntry();
+    EXPECT_EQ(0, CountMarks(3));
 }
 
 TEST_F(ForearmFilterTest, MarksOfAnEarlierCandidateJoinTheRefit) {
