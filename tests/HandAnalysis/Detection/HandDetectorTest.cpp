@@ -310,6 +310,30 @@ TEST_F(HandDetectorFrames, LabelsBeyondTheRecordAreNeverCounted) {
     }
 }
 
+TEST_F(HandDetectorFrames, JoinThresholdsBeyondSixteenBitsJoinEverything) {
+    // A hand before a wall: one component at any join threshold from the
+    // depth step inside it up, on both labeller paths.
+    vela_test::TempDir dir;
+    const std::string file = dir.File("HandAlgorithms.ini");
+    vela_test::WriteWholeFile(file, "[HandDetector]\nMaxDistanceForCC=4294967295\n");
+    for (int sse : {0, 1}) {
+        SCOPED_TRACE(sse);
+        FixtureFrame frame(160, 120);
+        PaintPlane(frame.Depth(), 3000);
+        PaintRect(frame.Depth(), Box2D<int>(70, 40, 79, 69), 1500);
+        PaintRect(frame.Depth(), Box2D<int>(72, 40, 77, 50), 1300);
+        DUZHandDetector detector(sse);
+        ASSERT_EQ(1, detector.Initialize(file, 0, NAResolution::QQVGA, kMaxDepth));
+        ConnectedComponentProperties<float> record;
+        short count = -1;
+        Box2D<int> box(0, 0, 159, 119);
+        unsigned int unused = 0;
+        NAResolution resolution = NAResolution::NoMatch;
+        detector.FindBasicExtremeCandidates(&frame.Container(), box, 1, record, count, unused, resolution);
+        EXPECT_EQ(2, count);
+    }
+}
+
 TEST_F(HandDetectorFrames, TallFramesAreLabelledToo) {
     // 480 rows are more than the run-based labeller takes.
     FixtureFrame frame(640, 480);

@@ -256,6 +256,9 @@ TEST(HeadDetector, BoundMapsStayWhenLaterCallsPassNull) {
     frame.PixelOf(head, column, row);
     const Box2D<int> box(column - 10, row - 10, column + 10, row + 10);
     EXPECT_EQ(1, detector.Detect(head, box, nullptr, nullptr, nullptr));
+    // A caller's box reaching beyond the image is read only inside it; the
+    // whole image then counts, and most of it is no isolated head.
+    EXPECT_EQ(0, detector.Detect(head, Box2D<int>(-500, -500, 900, 700), nullptr, nullptr, nullptr));
     // The detector's and the focus forms bind the depth map even when null.
     std::vector<unsigned short> labels(320 * 240, 7);
     EXPECT_EQ(0, detector.Detect(head, box, nullptr, nullptr, labels.data(), 7));
