@@ -12,6 +12,7 @@
 #include "DepthPainting.h"
 #include "HandAnalysis/DUZHandDetector.h"
 #include "LogCapture.h"
+#include "DetectorTestDepth.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ using hand_test_kit::PaintHand;
 using hand_test_kit::PaintPlane;
 using Measures = DUZHandDetector::ForearmMeasures;
 
-constexpr unsigned short kMaxDepth = 4500;
+using detection_test::kMaxDepth;
 
 TEST(ForearmFilter, EachTestPassesAtItsBound) {
     // Every measure exactly at its bound.

@@ -16,6 +16,7 @@
 #include "DepthPainting.h"
 #include "HandAnalysis/DUZHandDetector.h"
 #include "SceneRenderer/SceneRenderer.h"
+#include "DetectorTestDepth.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ using hand_test_kit::FixtureFrame;
 using hand_test_kit::PaintPlane;
 using hand_test_kit::PaintRect;
 
-constexpr unsigned short kMaxDepth = 4500;
+using detection_test::kMaxDepth;
 
 NAResolution ResolutionOfWidth(int width) { return NAResolutionOfSize(width, width * 3 / 4); }
 

@@ -11,6 +11,7 @@
 #include "DepthPainting.h"
 #include "HandAnalysis/DUZHandDetector.h"
 #include "LogCapture.h"
+#include "DetectorTestDepth.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ using hand_test_kit::FixtureFrame;
 using hand_test_kit::PaintPlane;
 using hand_test_kit::PaintRect;
 
-constexpr unsigned short kMaxDepth = 4500;
+using detection_test::kMaxDepth;
 
 bool Cleared(const ConnectedComponentProperties<float>& record, int label) {
     return record.m_pixelCount[label] == 0 && record.m_centerOfMass[label] == Vector3D<float>(0, 0, 0);

@@ -14,6 +14,7 @@
 #include "LogCapture.h"
 #include "RenderedLevels.h"
 #include "TempDir.h"
+#include "DetectorTestDepth.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ using hand_test_kit::FixtureFrame;
 using hand_test_kit::PaintPlane;
 using hand_test_kit::PaintRect;
 
-constexpr unsigned short kMaxDepth = 4500;
+using detection_test::kMaxDepth;
 
 // The labels of a record that are candidates.
 std::vector<int> Candidates(const ConnectedComponentProperties<float>& record, short count) {

@@ -13,6 +13,7 @@
 #include "LogCapture.h"
 #include "NACommon/NAHeadDetector.h"
 #include "RenderedLevels.h"
+#include "DetectorTestDepth.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ using hand_test_kit::PaintPlane;
 using hand_test_kit::PaintRect;
 
 // The clients' maximum depth.
-constexpr unsigned short kMaxDepth = 4500;
+using detection_test::kMaxDepth;
 
 Box3D<float> WorldBox(float x0, float y0, float x1, float y1, float z) {
     return Box3D<float>(Vector3D<float>(x0, y0, z), Vector3D<float>(x1, y1, z + 10));
