@@ -32,13 +32,14 @@ int DUZHandFilter::ReadParameters(const std::string& /*iniFile*/, int /*verbose*
 bool DUZHandFilter::ComputeProbabilityMap(const NADepthMapContainer& container,
                                           const DUZHandTrackerBackgroundModel& background, const Box2D<int>& box,
                                           Array2D<unsigned short>& output) const {
-    if (container.m_depth == nullptr || container.m_converter == nullptr) {
+    if (container.m_depth == nullptr || container.m_converter == nullptr || container.m_shiftToDepth == nullptr) {
+        xnLogError("HandTracker", "DUZHandFilter: the container lacks its depth map, converter or shift table");
         return false;
     }
     const xn::DepthMetaData& depth = *container.m_depth;
     const int width = static_cast<int>(depth.XRes());
     const int height = static_cast<int>(depth.YRes());
-    if (background.Width() != width || background.Height() != height || container.m_shiftToDepth == nullptr) {
+    if (background.Width() != width || background.Height() != height) {
         xnLogError("HandTracker", "DUZHandFilter: a %dx%d background model for a %dx%d depth map",
                    background.Width(), background.Height(), width, height);
         return false;

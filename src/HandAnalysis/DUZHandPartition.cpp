@@ -55,6 +55,8 @@ void DUZHandPartition::UpdateResolution(NAResolution resolution) {
     const bool sized = IsSizedNAResolution(resolution);
     m_partitionMap.SetSize(sized ? NAResolutionHeight(resolution) : 0, sized ? NAResolutionWidth(resolution) : 0,
                            false);
+    // The map no longer holds the last partition.
+    m_partitionBox = Box2D<int>();
 }
 
 void DUZHandPartition::ClearPartition() { m_partitionBox = Box2D<int>(); }
@@ -70,7 +72,8 @@ void DUZHandPartition::PrepareHands(int n) {
 }
 
 bool DUZHandPartition::IsOtherHandPixel(int x, int y, unsigned int trackerId) const {
-    if (m_valid == 0 || !duz_image::Contains(m_partitionBox, x, y)) {
+    if (m_valid == 0 || !duz_image::Contains(m_partitionBox, x, y) || x >= m_partitionMap.Columns() ||
+        y >= m_partitionMap.Rows()) {
         return false;
     }
     const int owner = m_partitionMap(y, x);

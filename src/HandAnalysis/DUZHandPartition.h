@@ -19,6 +19,7 @@
 // threads at once.
 
 #include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -65,6 +66,7 @@ public:
     // Sized for the metadata's resolution; the file name and verbosity are
     // not used; 1.
     int Initialize(const xn::DepthMetaData& depth, const std::string& iniFile, int verbose);
+    // Sizes the map for the resolution; the last partition is gone with it.
     void UpdateResolution(NAResolution resolution);
     // No pixel is taken from any tracker until the next ComputePartition.
     void ClearPartition();

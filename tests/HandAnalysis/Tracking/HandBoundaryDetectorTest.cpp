@@ -68,6 +68,10 @@ protected:
         m_detector.Initialize("", 0);
         m_partition.Initialize(m_frame.Depth(), "", 0);
         hand_test_kit::PaintPlane(m_frame.Depth(), 2000);
+        Disc();
+    }
+    // The hand, 70 mm in radius, over what is painted.
+    void Disc() {
         hand_test_kit::HandFixture hand;
         hand.center = kHand;
         hand.radius = 70.0f;
@@ -129,7 +133,7 @@ TEST_F(HandBoundaryFixture, ARayThatFindsNoHandInItsFirstFourSamplesGivesUp) {
     const Vector2D<float> start = m_detector.m_boundaryInfos[0].m_position - Vector2D<float>(3, 0);
     EXPECT_NEAR(static_cast<float>(column), start.x, 1.0f);
     // A hole of 2 pixels is crossed: the walk starts behind it.
-    hand_test_kit::PaintHand(m_frame.Depth(), m_frame.Converter(), hand_test_kit::HandFixture{kHand, 70.0f});
+    Disc();
     hand_test_kit::PaintRect(m_frame.Depth(), Box2D<int>(column - 1, row - 1, column + 1, row + 1), 0);
     EXPECT_EQ(1, Run(kHand));
 }

@@ -184,6 +184,14 @@ TEST_F(HandPartitionFixture, NoGroupNoPartitionAndBetweenTwoGroupsMinusOne) {
     m_partition.ClearPartition();
     EXPECT_FALSE(m_partition.IsOtherHandPixel(10, 10, 3));
     EXPECT_EQ(1, m_partition.m_valid);
+
+    // A new resolution leaves no partition to read until the next one.
+    m_partition.ComputePartition(m_frame.Container(), m_groups, m_mask, m_pairs);
+    ASSERT_TRUE(m_partition.IsOtherHandPixel(120, 100, 1));
+    m_partition.UpdateResolution(NAResolution::QQQVGA);
+    EXPECT_EQ(80, m_partition.m_partitionMap.Columns());
+    EXPECT_FALSE(m_partition.IsOtherHandPixel(120, 100, 1));
+    EXPECT_FALSE(m_partition.IsOtherHandPixel(20, 20, 3));
 }
 
 // Two rectangles of foreground 40 mm apart at 1000 mm: A dominates the
