@@ -77,7 +77,8 @@ bool DUZHandFilter::ComputeProbabilityMap(const NADepthMapContainer& container,
             if (d != 0 && d <= m_maxDepth) {
                 const float pixelsPerMm = d < converter.m_nDepthTableSize ? converter.m_pInvPixelSizeAtDepth[d]
                                                                           : 1.0f / converter.PixelSizeAt(d);
-                const int r = duz_image::Truncate(m_handRadius * pixelsPerMm);
+                // d >= 1: finite and far inside the int range.
+                const int r = static_cast<int>(m_handRadius * pixelsPerMm);
                 const unsigned short up = neighbour(x, y - r);
                 const unsigned short median = MedianOfThree(neighbour(x - r, y), neighbour(x + r, y), neighbour(x, y + r));
                 const int jump = static_cast<int>(std::min(up, median)) - d;
