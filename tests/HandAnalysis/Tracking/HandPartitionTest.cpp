@@ -348,3 +348,30 @@ TEST(HandPartitionOnCamera, TwoHandsBeforeTheChestKeepTheirOwnPixels) {
 }
 
 }  // namespace
+
+namespace {
+
+// A wall at 9 m filling a 640x480 group box is one component whose depths
+// sum beyond 32 bits; two hands meeting on it touch.
+TEST(HandPartitionVga, AFarWallFillingTheGroupBoxIsOneLargeComponent) {
+    FixtureFrame frame(640, 480);
+    hand_test_kit::PaintPlane(frame.Depth(), 9000);
+    DUZHandPartition partition;
+    partition.Initialize(frame.Depth(), "", 0);
+    Array2D<int> mask;
+    mask.SetSize(480, 640, false);
+    std::fill(mask.Data(), mask.Data() + mask.Size(), 1);
+    std::vector<HandInfo> hands = {Hand(1, Box2D<int>(0, 0, 639, 479), frame.WorldAt(319, 240, 9000)),
+                                   Hand(2, Box2D<int>(0, 0, 639, 479), frame.WorldAt(321, 240, 9000))};
+    std::vector<HandGroupInfo> groups;
+    DUZHandPartition::ComputeGroupsToPartition(frame.Container(), hands, groups);
+    DUZHandPartition::HandPairs pairs;
+    partition.ComputePartition(frame.Container(), groups, mask, pairs);
+    ASSERT_EQ(2, partition.m_ccDetector.LabelCount());
+    EXPECT_EQ(640 * 480, partition.m_labelPixelCounts[1]);
+    EXPECT_EQ(int64_t{640} * 480 * 9000, partition.m_labelDepthSums[1]);
+    EXPECT_EQ(1, partition.m_labelIsLarge[1]);
+    EXPECT_EQ((DUZHandPartition::HandPairs{{1u, 2u}}), pairs);
+}
+
+}  // namespace
