@@ -18,10 +18,20 @@ function(vela_add_library name)
   endif()
 endfunction()
 
+# vela_unity_build(<target>)
+#   Compiles the target's sources eight at a time as one unit. Only test
+#   programs use it; the libraries stay one unit per file.
+function(vela_unity_build target)
+  set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+endfunction()
+
 # vela_add_test(<name> [DEPS <targets...>] [LABELS <labels...>])
 #   One GoogleTest executable from the *.cpp files of the calling folder; each
 #   test runs in its own process (process-wide state such as the logger stays
-#   per test) with TMPDIR pointing into the build tree.
+#   per test) with TMPDIR pointing into the build tree. Test programs are
+#   unity builds (their sources compiled a few at a time as one unit), which
+#   keeps CI's builds short: names local to a test file must not clash with
+#   another test file's of the same folder.
 function(vela_add_test name)
   cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
   if(NOT ARG_LABELS)
@@ -32,6 +42,7 @@ function(vela_add_test name)
     return()
   endif()
   add_executable(${name} ${sources})
+  vela_unity_build(${name})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} VelaTestSupport GTest::gtest)
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp)
   gtest_discover_tests(${name}

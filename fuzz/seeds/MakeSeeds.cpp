@@ -70,6 +70,14 @@ void IniSeeds() {
               "[HandTracker]\nMaxIterations=40\nConvergenceDistanceThreshold=0\n"
               "LostTrackingRecoveryTimeLimit=0.01\nSearchBoundsSizeRW=-5 5 -5 5 -500 5\n");
     WriteSeed("HandTrackerSettings", "garbage", "[HandTracker]\nMaxIterations=x\nSearchBoundsSizeRW=1 2\n[Other]\n");
+
+    // The hand detector's section: the shipped values, the isolation filter
+    // on, join thresholds at the ends of the range, and one without the key
+    // that the other depends on.
+    WriteSeed("HandDetectorSettings", "defaults", "[HandDetector]\nMaxDistanceForCC=50\nUseDepthIsolationFilter=0\n");
+    WriteSeed("HandDetectorSettings", "isolation", "[HandDetector]\nMaxDistanceForCC=80\nUseDepthIsolationFilter=1\n");
+    WriteSeed("HandDetectorSettings", "thresholds", "[HandDetector]\nMaxDistanceForCC=4294967295\nUseDepthIsolationFilter=-7\n");
+    WriteSeed("HandDetectorSettings", "no-threshold", "[HandDetector]\nUseDepthIsolationFilter=1\nMaxDistanceForCC=\n");
 }
 
 template <typename T>

@@ -43,10 +43,17 @@ protected:
     }
 
     // Binds the test's node to a started depth stream of the device at uri
-    // and initialises the hub on it as the trackers do.
-    OniDeviceHandle Bind(const std::string& uri) {
+    // and initialises the hub on it as the trackers do. A recording reads
+    // one frame per read when asked to before its stream starts (a player
+    // already running may have moved on by the time it is asked).
+    OniDeviceHandle Bind(const std::string& uri, bool oneFramePerRead = false) {
         OniDeviceHandle device = Open(uri);
         if (device == nullptr) return nullptr;
+        const float speed = -1.0f;
+        if (oneFramePerRead) {
+            EXPECT_EQ(ONI_STATUS_OK,
+                      oniDeviceSetProperty(device, ONI_DEVICE_PROPERTY_PLAYBACK_SPEED, &speed, sizeof(speed)));
+        }
         OniStreamHandle stream = CreateDepthStream(device);
         EXPECT_EQ(ONI_STATUS_OK, oniStreamStart(stream));
         m_node.SetDevice(device);
@@ -316,11 +323,7 @@ TEST_F(NACommonDataOnCameraTest, ARecordingNamesItselfAfterItsFile) {
     const std::string recording = dir.File("walk.take.oni");
     const std::string command = std::string(VELA_RECORD_ONI_EXE) + " --frames 3 default " + recording + " >/dev/null";
     ASSERT_EQ(0, std::system(command.c_str()));
-    OniDeviceHandle device = Bind(recording);
-    ASSERT_NE(nullptr, device);
-    const float oneFramePerRead = -1.0f;
-    ASSERT_EQ(ONI_STATUS_OK, oniDeviceSetProperty(device, ONI_DEVICE_PROPERTY_PLAYBACK_SPEED, &oneFramePerRead,
-                                                  sizeof(oneFramePerRead)));
+    ASSERT_NE(nullptr, Bind(recording, true));
     EXPECT_TRUE(m_hub->m_bIsRecording);
     EXPECT_EQ(recording, m_hub->m_strRecordingPath);
     EXPECT_EQ("walk.take.oni", m_hub->m_strRecordingFileName);

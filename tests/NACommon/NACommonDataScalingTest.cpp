@@ -18,7 +18,7 @@ void Fill(xn::DepthMetaData& md, int width, int height, const Pixels& pixels) {
     std::copy(pixels.begin(), pixels.end(), md.WritableData());
 }
 
-Pixels PixelsOf(const xn::DepthMetaData& md) { return Pixels(md.Data(), md.Data() + md.XRes() * md.YRes()); }
+Pixels MapPixelsOf(const xn::DepthMetaData& md) { return Pixels(md.Data(), md.Data() + md.XRes() * md.YRes()); }
 
 class NACommonDataScalingTest : public ::testing::Test {
 protected:
@@ -107,7 +107,7 @@ TEST_F(NACommonDataScalingTest, EnlargementRepeatsEachPixel) {
     xn::DepthMetaData enlarged;
     NACommonData::Upscale(source, enlarged, 2);
     EXPECT_EQ(4, enlarged.XRes());
-    EXPECT_EQ(Pixels({1, 1, 2, 2, 1, 1, 2, 2}), PixelsOf(enlarged));
+    EXPECT_EQ(Pixels({1, 1, 2, 2, 1, 1, 2, 2}), MapPixelsOf(enlarged));
 }
 
 TEST_F(NACommonDataScalingTest, ATargetOfTheRightSizeOnlyTakesFrameIdAndTimeStamp) {
@@ -126,7 +126,7 @@ TEST_F(NACommonDataScalingTest, ATargetOfTheRightSizeOnlyTakesFrameIdAndTimeStam
     EXPECT_EQ(4000, target.ZRes());
     EXPECT_EQ(5, target.XOffset());
     EXPECT_EQ(buffer, target.Data());
-    EXPECT_EQ(Pixels({9, 9}), PixelsOf(target));
+    EXPECT_EQ(Pixels({9, 9}), MapPixelsOf(target));
 
     // Another size: the source's description with its own buffer.
     source.XOffset() = 3;
@@ -168,7 +168,7 @@ TEST_F(NACommonDataScalingTest, RawCopyBoxAndCrop) {
     xn::DepthMetaData cut;
     NACommonData::Crop(source, cut, Vector2D<int>(1, 1), Vector2D<int>(3, 3));
     EXPECT_EQ(2, cut.XRes());
-    EXPECT_EQ(Pixels({5, 6, 9, 10}), PixelsOf(cut));
+    EXPECT_EQ(Pixels({5, 6, 9, 10}), MapPixelsOf(cut));
 }
 
 TEST_F(NACommonDataScalingTest, FittingAnUncroppedVgaMap) {
@@ -192,7 +192,7 @@ TEST_F(NACommonDataScalingTest, FittingAnUncroppedVgaMap) {
     xn::DepthMetaData copy;
     EXPECT_EQ(XN_STATUS_OK, m_hub.FitOtherRes(vga, copy, VGA, VGA, Vector2D<int>(0, 0)));
     EXPECT_NE(vga.Data(), copy.Data());
-    EXPECT_EQ(pixels, PixelsOf(copy));
+    EXPECT_EQ(pixels, MapPixelsOf(copy));
 }
 
 TEST_F(NACommonDataScalingTest, GreyImagesFromColourLuminanceAndGrey) {

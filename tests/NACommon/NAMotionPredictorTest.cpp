@@ -13,7 +13,7 @@ namespace {
 
 const Vector3D<float> kZero(0, 0, 0);
 // One frame of the synthetic camera, microseconds.
-constexpr int64_t kFrame = 33333;
+constexpr int64_t kFramePeriod = 33333;
 
 TEST(NAMotionPredictor, TheBaseKeepsTheLastSampleWithoutUncertainty) {
     NAMotionPredictor<float> predictor;
@@ -42,8 +42,8 @@ TEST(NALinearMotionPredictor, ExtrapolatesThroughTheLastTwoSamples) {
         int64_t at;
         float expected;
     };
-    for (const Case& c : {Case{0, 1000.0f / 30.0f}, Case{kFrame / 2, 1000.0f * (1.0f / 30.0f)},
-                          Case{kFrame, 1000.0f * (1.0f / 30.0f)}, Case{100000, 100.0f}, Case{-50000, 1000.0f / 30.0f}}) {
+    for (const Case& c : {Case{0, 1000.0f / 30.0f}, Case{kFramePeriod / 2, 1000.0f * (1.0f / 30.0f)},
+                          Case{kFramePeriod, 1000.0f * (1.0f / 30.0f)}, Case{100000, 100.0f}, Case{-50000, 1000.0f / 30.0f}}) {
         predictor.GetPrediction(SensorTime(c.at), position, uncertainty);
         EXPECT_EQ(start, position) << c.at;
         EXPECT_FLOAT_EQ(c.expected, uncertainty.x) << c.at;
@@ -53,8 +53,8 @@ TEST(NALinearMotionPredictor, ExtrapolatesThroughTheLastTwoSamples) {
     EXPECT_EQ(0.033333335f, 1.0f / 30.0f);
 
     // Moving 30 mm per frame along x: the next frame is predicted 30 mm on.
-    predictor.Update(start + Vector3D<float>(30, 0, -15), SensorTime(kFrame));
-    predictor.GetPrediction(SensorTime(2 * kFrame), position, uncertainty);
+    predictor.Update(start + Vector3D<float>(30, 0, -15), SensorTime(kFramePeriod));
+    predictor.GetPrediction(SensorTime(2 * kFramePeriod), position, uncertainty);
     EXPECT_NEAR(160.0f, position.x, 1e-3f);
     EXPECT_NEAR(200.0f, position.y, 1e-3f);
     EXPECT_NEAR(1470.0f, position.z, 1e-3f);
@@ -66,9 +66,9 @@ TEST(NALinearMotionPredictor, AnUnsetPreviousTimeGivesTheLastSample) {
     // over another's result): the ratio of the two huge spans is exactly 1.
     NALinearMotionPredictor<float> predictor;
     predictor.m_position = Vector3D<float>(-12.5f, 300.25f, 1234.5f);
-    predictor.m_time = SensorTime(5 * kFrame);
+    predictor.m_time = SensorTime(5 * kFramePeriod);
     Vector3D<float> position, uncertainty;
-    predictor.GetPrediction(SensorTime(6 * kFrame), position, uncertainty);
+    predictor.GetPrediction(SensorTime(6 * kFramePeriod), position, uncertainty);
     EXPECT_EQ(predictor.m_position, position);
 }
 

@@ -140,6 +140,19 @@ public:
         return true;
     }
 
+    // Exchanges the two grids whole: storage, capacity, size, ownership and
+    // dimensions. Each then releases, when it goes, the block it holds then;
+    // no element is copied and nothing is allocated.
+    void Swap(Array2D& other) {
+        std::swap(this->m_pData, other.m_pData);
+        std::swap(this->m_nCapacity, other.m_nCapacity);
+        std::swap(this->m_nSize, other.m_nSize);
+        std::swap(this->m_bOwns, other.m_bOwns);
+        std::swap(this->m_bAllocated, other.m_bAllocated);
+        std::swap(m_nRows, other.m_nRows);
+        std::swap(m_nColumns, other.m_nColumns);
+    }
+
     int Rows() const { return m_nRows; }
     int Columns() const { return m_nColumns; }
 

@@ -16,13 +16,13 @@ namespace {
 using hand_test_kit::FixtureFrame;
 using State = DUZHandTrackerBase::State;
 
-const Box3D<float> kSearchBox(Vector3D<float>(-75, -75, -75), Vector3D<float>(75, 75, 75));
-const Box3D<float> kCapBox(Vector3D<float>(-200, -200, -200), Vector3D<float>(200, 200, 200));
+const Box3D<float> kDepthOnlySearchBox(Vector3D<float>(-75, -75, -75), Vector3D<float>(75, 75, 75));
+const Box3D<float> kDepthOnlyCapBox(Vector3D<float>(-200, -200, -200), Vector3D<float>(200, 200, 200));
 
 struct Engine {
     explicit Engine(unsigned short maxDepth, float rowWeight = 1.0f, float depthWeight = 1.0f, bool adjust = true)
         : predictor(new NALinearMotionPredictor<float>),
-          engine(predictor, adjust, kSearchBox, kCapBox, 5, 10.0f, rowWeight, depthWeight, maxDepth) {}
+          engine(predictor, adjust, kDepthOnlySearchBox, kDepthOnlyCapBox, 5, 10.0f, rowWeight, depthWeight, maxDepth) {}
     std::unique_ptr<NAMotionPredictor<float>> predictor;
     DUZDepthMeanShift engine;
 };

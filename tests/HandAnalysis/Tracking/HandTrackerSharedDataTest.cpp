@@ -13,7 +13,7 @@ namespace {
 
 using hand_test_kit::FixtureFrame;
 
-std::vector<unsigned short> Pixels(const xn::DepthMetaData& map) {
+std::vector<unsigned short> MapPixels(const xn::DepthMetaData& map) {
     return std::vector<unsigned short>(map.Data(), map.Data() + map.XRes() * map.YRes());
 }
 
@@ -55,25 +55,25 @@ TEST(DUZHandTrackerSharedData, TheHistoryIsADeepCopyOfTheLastFrame) {
     EXPECT_EQ(frame.DepthToShift(), history.m_container.m_depthToShift);
     EXPECT_EQ(frame.ShiftToDepth(), history.m_container.m_shiftToDepth);
     EXPECT_EQ(NAResolution::QVGA, history.m_container.GetResolution());
-    const std::vector<unsigned short> depth = Pixels(frame.Depth());
-    const std::vector<unsigned short> shift = Pixels(frame.Shift());
-    EXPECT_EQ(depth, Pixels(history.m_depth));
-    EXPECT_EQ(shift, Pixels(history.m_shift));
+    const std::vector<unsigned short> depth = MapPixels(frame.Depth());
+    const std::vector<unsigned short> shift = MapPixels(frame.Shift());
+    EXPECT_EQ(depth, MapPixels(history.m_depth));
+    EXPECT_EQ(shift, MapPixels(history.m_shift));
     EXPECT_EQ(17u, history.m_depth.FrameID());
 
     // The frame changes after the copy: the history does not.
     hand_test_kit::PaintPlane(frame.Depth(), 700);
     frame.UpdateShift();
     shared.m_combinedProbability[1000] = -5;
-    EXPECT_EQ(depth, Pixels(history.m_depth));
-    EXPECT_EQ(shift, Pixels(history.m_shift));
+    EXPECT_EQ(depth, MapPixels(history.m_depth));
+    EXPECT_EQ(shift, MapPixels(history.m_shift));
     EXPECT_EQ(1000, history.m_combinedProbability[1000]);
 
     // A combined map of no level's size.
     shared.m_combinedProbability.SetSize(10, 10, false);
     shared.UpdateTrackerInputDataHistory(frame.Container());
     EXPECT_EQ(NAResolution::NoMatch, history.m_resolution);
-    EXPECT_EQ(std::vector<unsigned short>(320 * 240, 700), Pixels(history.m_depth));
+    EXPECT_EQ(std::vector<unsigned short>(320 * 240, 700), MapPixels(history.m_depth));
 }
 
 }  // namespace

@@ -85,4 +85,26 @@ void PaintHand(xn::DepthMetaData& depth, const WorldPointConverterBase<float>& c
     }
 }
 
+void PaintStrip(xn::DepthMetaData& depth, const WorldPointConverterBase<float>& converter, const Vector3D<float>& from,
+                const Vector3D<float>& to, float width) {
+    const float ax = to.x - from.x;
+    const float ay = to.y - from.y;
+    const float length2 = ax * ax + ay * ay;
+    if (!(length2 > 0.0f)) {
+        return;
+    }
+    for (int r = 0; r < depth.YRes(); ++r) {
+        for (int c = 0; c < depth.XRes(); ++c) {
+            float x = 0.0f;
+            float y = 0.0f;
+            WorldXY(converter, c, r, from.z, x, y);
+            const float t = ((x - from.x) * ax + (y - from.y) * ay) / length2;
+            const float side = std::fabs((x - from.x) * ay - (y - from.y) * ax) / std::sqrt(length2);
+            if (t >= 0.0f && t <= 1.0f && side <= 0.5f * width) {
+                PaintNearer(depth, c, r, from.z + t * (to.z - from.z));
+            }
+        }
+    }
+}
+
 }  // namespace hand_test_kit

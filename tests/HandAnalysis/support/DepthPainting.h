@@ -39,4 +39,10 @@ struct HandFixture {
 };
 void PaintHand(xn::DepthMetaData& depth, const WorldPointConverterBase<float>& converter, const HandFixture& hand);
 
+// A flat strip `width` wide along the segment between two world points,
+// its depth running linearly from one end's to the other's (a forearm or a
+// limb on its own).
+void PaintStrip(xn::DepthMetaData& depth, const WorldPointConverterBase<float>& converter, const Vector3D<float>& from,
+                const Vector3D<float>& to, float width);
+
 }  // namespace hand_test_kit

@@ -1,4 +1,5 @@
 #include "QuorLibrary/Math/Circle3D.h"
+#include "GeometryTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -7,15 +8,10 @@
 
 namespace {
 
+using geometry_test::ExpectNear3;
+using geometry_test::kPi;
+
 using V3f = Vector3D<float>;
-
-const float kPi = 3.14159265358979f;
-
-void ExpectNear3(const V3f& expected, const V3f& actual, float tolerance) {
-    EXPECT_NEAR(expected.x, actual.x, tolerance);
-    EXPECT_NEAR(expected.y, actual.y, tolerance);
-    EXPECT_NEAR(expected.z, actual.z, tolerance);
-}
 
 // The circle of radius 3 about the origin in the xy plane; angle 0 at (0, -3, 0).
 Circle3D FlatCircle() {

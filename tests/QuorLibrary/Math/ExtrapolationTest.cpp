@@ -1,4 +1,5 @@
 #include "QuorLibrary/Math/LinearExtrapolation3D.h"
+#include "GeometryTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -7,13 +8,9 @@
 
 namespace {
 
-using V3f = Vector3D<float>;
+using geometry_test::ExpectNear3;
 
-void ExpectNear3(const V3f& expected, const V3f& actual, float tolerance) {
-    EXPECT_NEAR(expected.x, actual.x, tolerance);
-    EXPECT_NEAR(expected.y, actual.y, tolerance);
-    EXPECT_NEAR(expected.z, actual.z, tolerance);
-}
+using V3f = Vector3D<float>;
 
 TEST(LinearExtrapolationTest, TwoSamplesGiveTheirLine) {
     LinearExtrapolation3D e(10);

@@ -1,4 +1,5 @@
 #include "QuorLibrary/Math/Frame3D.h"
+#include "GeometryTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -7,11 +8,7 @@
 
 namespace {
 
-void ExpectNear3(const Vector3D<float>& expected, const Vector3D<float>& actual, float tolerance) {
-    EXPECT_NEAR(expected.x, actual.x, tolerance);
-    EXPECT_NEAR(expected.y, actual.y, tolerance);
-    EXPECT_NEAR(expected.z, actual.z, tolerance);
-}
+using geometry_test::ExpectNear3;
 
 Frame3D<float> RandomFrame(std::mt19937& rng) {
     std::uniform_real_distribution<float> angle(-3.0f, 3.0f);

@@ -1,5 +1,6 @@
 #include "QuorLibrary/Math/Line2D.h"
 #include "QuorLibrary/Math/Line3D.h"
+#include "GeometryTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +10,7 @@
 
 namespace {
 
-void ExpectNear3(const Vector3D<float>& expected, const Vector3D<float>& actual, float tolerance) {
-    EXPECT_NEAR(expected.x, actual.x, tolerance);
-    EXPECT_NEAR(expected.y, actual.y, tolerance);
-    EXPECT_NEAR(expected.z, actual.z, tolerance);
-}
+using geometry_test::ExpectNear3;
 
 TEST(LineTest, DefaultLinesRunAlongX) {
     const Line3D<float> line3;

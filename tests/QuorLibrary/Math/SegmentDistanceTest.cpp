@@ -1,4 +1,5 @@
 #include "QuorLibrary/Math/SegmentDistance.h"
+#include "GeometryTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,8 @@
 #include <random>
 
 namespace {
+
+using geometry_test::RandomPoint;
 
 struct Point {
     double x, y, z;
@@ -62,14 +65,6 @@ double BruteForceDistance(const Segment3D<float>& s1, const Segment3D<float>& s2
         }
     }
     return std::min(bestDistance, at(0.5 * (lo + hi)));
-}
-
-Vector3D<float> RandomPoint(std::mt19937& rng, float range) {
-    std::uniform_real_distribution<float> coordinate(-range, range);
-    const float x = coordinate(rng);
-    const float y = coordinate(rng);
-    const float z = coordinate(rng);
-    return Vector3D<float>(x, y, z);
 }
 
 void ExpectMatchesBruteForce(const Segment3D<float>& s1, const Segment3D<float>& s2, const char* what) {

@@ -1,6 +1,7 @@
 #include "QuorLibrary/Math/Segment2D.h"
 #include "QuorLibrary/Math/Segment3D.h"
 #include "QuorLibrary/Math/Segment3DAccel.h"
+#include "GeometryTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 #include <random>
 
 namespace {
+
+using geometry_test::RandomPoint;
 
 // Squared distance from p to the segment a-b in double, by clamping the
 // projection parameter.
@@ -24,14 +27,6 @@ double ReferenceDistanceSquared(const Vector3D<float>& a, const Vector3D<float>&
         sum += e * e;
     }
     return sum;
-}
-
-Vector3D<float> RandomPoint(std::mt19937& rng, float range) {
-    std::uniform_real_distribution<float> coordinate(-range, range);
-    const float x = coordinate(rng);
-    const float y = coordinate(rng);
-    const float z = coordinate(rng);
-    return Vector3D<float>(x, y, z);
 }
 
 TEST(SegmentTest, CachesFillOnDemandAndSettersDropThem) {

@@ -2,6 +2,7 @@
 // types, and the inputs it must refuse.
 
 #include "QuorLibrary/SensorUtilities/ConnectedComponentDetector.h"
+#include "ConnectedComponentTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +12,8 @@
 
 namespace {
 
-using Labels = std::vector<uint16_t>;
-
-Labels Read(const xn::SceneMetaData& map) {
-    return Labels(map.Data(), map.Data() + static_cast<size_t>(map.XRes()) * map.YRes());
-}
+using cc_test::Labels;
+using cc_test::Read;
 
 template <typename T>
 Labels LabelWhole(ConnectedComponentDetector& detector, const std::vector<T>& image, int width, int height,

@@ -18,7 +18,8 @@ namespace {
 
 using cc_test::Area;
 using cc_test::Rng;
-using Labels = std::vector<uint16_t>;
+using cc_test::Labels;
+using cc_test::Read;
 
 struct Size {
     int width;
@@ -31,10 +32,6 @@ const Size kSizes[] = {{40, 30}, {160, 120}, {320, 240}, {640, 480}};
 // regions than 16-bit provisional labels can number.
 int SmallestThreshold(const Size& size) {
     return size.width * size.height <= 19200 ? 0 : 3;
-}
-
-Labels Read(const xn::SceneMetaData& map) {
-    return Labels(map.Data(), map.Data() + static_cast<size_t>(map.XRes()) * map.YRes());
 }
 
 std::string Describe(const Size& size, int seed, const std::string& what) {

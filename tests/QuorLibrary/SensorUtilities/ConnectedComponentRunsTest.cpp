@@ -14,13 +14,10 @@
 
 namespace {
 
-using Labels = std::vector<uint16_t>;
+using cc_test::Labels;
+using cc_test::Read;
 using Line = ConnectedComponentDetector::line;
 using RunList = std::vector<std::pair<int, int>>;
-
-Labels Read(const xn::SceneMetaData& map) {
-    return Labels(map.Data(), map.Data() + static_cast<size_t>(map.XRes()) * map.YRes());
-}
 
 class ConnectedComponentRunPathTest : public ::testing::Test {
 protected:

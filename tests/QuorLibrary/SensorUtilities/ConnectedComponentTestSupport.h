@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "XnAdapter/XnSceneMetaData.h"
+
 namespace cc_test {
 
 // xorshift64*: the same numbers on every platform and standard library.
@@ -248,6 +250,13 @@ inline std::vector<uint16_t> RunReference(const std::vector<uint16_t>& image, co
     }
     *regions = next;
     return labels;
+}
+
+using Labels = std::vector<uint16_t>;
+
+// The label map's pixels, row by row.
+inline Labels Read(const xn::SceneMetaData& map) {
+    return Labels(map.Data(), map.Data() + static_cast<size_t>(map.XRes()) * map.YRes());
 }
 
 }  // namespace cc_test

@@ -120,6 +120,31 @@ TEST(Array2DTest, CopyAndAssignment) {
     EXPECT_EQ(20, small(2, 0));
 }
 
+
+// Ownership travels with the block: a borrowed block stays unreleased in
+// whichever grid holds it (ASan reports a double or wrong release).
+TEST(Array2DTest, SwapExchangesBlocksDimensionsAndOwnership) {
+    Array2D<int> owned;
+    owned.SetSize(3, 2, false);
+    FillSequential(owned);
+    const int* ownedBlock = owned.Data();
+    std::vector<int> outside(20, 7);
+    Array2D<int> borrowed;
+    borrowed.Borrow(outside.data(), 4, 5);
+
+    owned.Swap(borrowed);
+    EXPECT_EQ(outside.data(), owned.Data());
+    EXPECT_FALSE(owned.OwnsMemory());
+    EXPECT_EQ(4, owned.Rows());
+    EXPECT_EQ(5, owned.Columns());
+    EXPECT_EQ(20, owned.Capacity());
+    EXPECT_EQ(ownedBlock, borrowed.Data());
+    EXPECT_TRUE(borrowed.OwnsMemory());
+    EXPECT_EQ(3, borrowed.Rows());
+    EXPECT_EQ(2, borrowed.Columns());
+    EXPECT_EQ(6, borrowed.Size());
+    EXPECT_EQ(21, borrowed(2, 1));
+}
 TEST(Array2DTest, ReadRoundTrip) {
     const float values[6] = {1.5f, 2.5f, 3.5f, 4.5f, 5.5f, 6.5f};
     std::istringstream in(GridBytes(2, 3, std::string(reinterpret_cast<const char*>(values), sizeof(values))));
