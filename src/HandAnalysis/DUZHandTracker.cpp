@@ -171,6 +171,8 @@ int DUZHandTracker::StartTracking(const NADepthMapContainer& frame, const Vector
     m_headDetectorRan = 0;
     m_headDetected = 0;
     m_headDetectionCounter = 0;
+    // No map of this hand has been prepared yet.
+    m_lastFrameId = UINT32_MAX;
     if (handSize.x == 0.0f && handSize.y == 0.0f) {
         ComputePredictionAndBounds(frame);
         m_handSize = CalculateHandSize(frame, m_position, m_searchBounds);

@@ -73,6 +73,7 @@ void DUZHandTracker::PrepareForSteps(const NADepthMapContainer& frame) {
     if (frame.m_frameId == m_lastFrameId) {
         return;
     }
+    const uint32_t previousFrameId = m_lastFrameId;
     m_lastFrameId = frame.m_frameId;
     DUZStageTimer timer(*m_logger, " - DUZHandTracker::");
     DUZHandTrackerSharedData& shared = *m_sharedData;
@@ -102,7 +103,10 @@ void DUZHandTracker::PrepareForSteps(const NADepthMapContainer& frame) {
     timer.Line("FilterOutSmallRegionsFromCombinedProbabilityMap");
     CheckProbabilityArea(frame);
     timer.Line("PrepareForSteps");
-    if (m_multipleTracking != 0 && m_state == eTracking) {
+    // The round trip needs the previous frame's map as this tracker
+    // prepared it: a hand started since has no evidence there.
+    if (m_multipleTracking != 0 && m_state == eTracking &&
+        m_sharedData->m_history[0].m_container.m_frameId == previousFrameId) {
         RescaleUsingBackwardsTracking(frame);
     }
 }
