@@ -150,6 +150,12 @@ public:
     static void ChooseBackwardsTrackingScale(const float backError[kScales], const float moveError[kScales],
                                              float& scale, State& state);
     void RescaleSearchBounds(float factor);
+    // Each window pixel of target becomes the sum of source over the size x
+    // size square around it (clipped to the window); scratch holds the
+    // running sums. The three maps share one row length and hold the
+    // window.
+    static void BoxSums(const Array2D<int>& source, Array2D<int>& scratch, Array2D<int>& target,
+                        const Box2D<int>& window, int size);
 
     // The scales tried: 1, 0.8, 0.64.
     static const float* BackwardsTrackingScales();

@@ -189,18 +189,23 @@ void DUZHandTracker::BoxFilter(const Box2D<int>& window) {
     Array2D<int>& unfiltered = shared.m_combinedProbabilitySwap;
     combined.Swap(unfiltered);
     combined.SetSize(unfiltered.Rows(), unfiltered.Columns(), false);
+    BoxSums(unfiltered, shared.m_combinedProbabilityScratch, combined, window, m_boxFilterSize);
+}
+
+void DUZHandTracker::BoxSums(const Array2D<int>& source, Array2D<int>& scratch, Array2D<int>& target,
+                             const Box2D<int>& window, int size) {
     if (duz_image::IsEmpty(window)) {
         return;
     }
-    const int width = unfiltered.Columns();
+    const int width = source.Columns();
     // Running sums over the window, kept modulo 2^32: the box sums taken
     // from them are exact because each is below 2^31.
-    uint32_t* sums = reinterpret_cast<uint32_t*>(shared.m_combinedProbabilityScratch.Data());
-    const int* source = unfiltered.Data();
+    uint32_t* sums = reinterpret_cast<uint32_t*>(scratch.Data());
+    const int* values = source.Data();
     for (int r = window.min.y; r <= window.max.y; ++r) {
         uint32_t rowSum = 0;
         for (int c = window.min.x; c <= window.max.x; ++c) {
-            rowSum += static_cast<uint32_t>(source[r * width + c]);
+            rowSum += static_cast<uint32_t>(values[r * width + c]);
             const uint32_t above = r > window.min.y ? sums[(r - 1) * width + c] : 0u;
             sums[r * width + c] = rowSum + above;
         }
@@ -208,10 +213,9 @@ void DUZHandTracker::BoxFilter(const Box2D<int>& window) {
     auto sumAt = [&](int r, int c) -> uint32_t {
         return r < window.min.y || c < window.min.x ? 0u : sums[r * width + c];
     };
-    const int t = m_boxFilterSize;
-    const int before = (t - 1) / 2;
-    const int after = t / 2;
-    int* target = combined.Data();
+    const int before = (size - 1) / 2;
+    const int after = size / 2;
+    int* out = target.Data();
     for (int r = window.min.y; r <= window.max.y; ++r) {
         const int r0 = std::max(window.min.y, r - before) - 1;
         const int r1 = std::min(window.max.y, r + after);
@@ -219,7 +223,7 @@ void DUZHandTracker::BoxFilter(const Box2D<int>& window) {
             const int c0 = std::max(window.min.x, c - before) - 1;
             const int c1 = std::min(window.max.x, c + after);
             const uint32_t sum = sumAt(r1, c1) - sumAt(r0, c1) - sumAt(r1, c0) + sumAt(r0, c0);
-            target[r * width + c] = static_cast<int>(sum);
+            out[r * width + c] = static_cast<int>(sum);
         }
     }
 }
