@@ -148,4 +148,29 @@ TEST(HandTrackerOnCamera, AStartOnALargeHeadEndsAfterFiveHeadsInARow) {
     }
 }
 
+TEST(HandTrackerOnCamera, ASmallHeadDoesNotCountButKeepsALostTrackerLost) {
+    hand_test_kit::CameraSession session;
+    ASSERT_TRUE(session.OpenScene(hand_scenes::Room(hand_scenes::Person("")), 320, 240)) << session.Error();
+    OneHandDriver driver(session);
+    ASSERT_TRUE(driver.Next());
+    ASSERT_TRUE(driver.Next());
+    // A hand a metre tall: no head is large.
+    ASSERT_EQ(1, driver.Start(HeadSurface(session, driver.Frame()), Vector2D<float>(80, 1000)));
+    DUZHandTracker& tracker = driver.Tracker();
+    // Only the head check decides here.
+    tracker.m_checkHandBoundary = 0;
+    for (int frame = 1; frame <= 6; ++frame) {
+        ASSERT_TRUE(driver.Next());
+        driver.Track();
+        EXPECT_EQ(1, tracker.m_headDetected);
+        EXPECT_EQ(0, tracker.m_headDetectionCounter);
+        EXPECT_EQ(DUZHandTrackerBase::eTracking, tracker.m_state);
+    }
+    tracker.m_state = DUZHandTrackerBase::eLost;
+    ASSERT_TRUE(driver.Next());
+    driver.Track();
+    EXPECT_EQ(1, tracker.m_headDetected);
+    EXPECT_EQ(DUZHandTrackerBase::eLost, tracker.m_state);
+}
+
 }  // namespace
