@@ -7,6 +7,8 @@
 //   partition cleared, the tracker started, then the background under the
 //   hand forgotten (a hand-only mask over the hand's box: -200..200 mm
 //   around the start point, depths up to its z + 200);
+// - every frame before the start: the shared history copied, as the
+//   manager copies it every frame;
 // - per frame: the combined map zeroed inside the tracker's last
 //   probability window, ClearFlags, ComputePredictionAndBounds, no head
 //   boxes, Update, the shared history copy, and the background learnt
@@ -69,6 +71,9 @@ public:
             std::fill(m_mask.Data(), m_mask.Data() + Width() * Height(), 0);
             m_ready = true;
         }
+        if (!m_started) {
+            m_tracker->m_sharedData->UpdateTrackerInputDataHistory(m_container);
+        }
         return true;
     }
 
@@ -78,6 +83,7 @@ public:
         m_background.SetToCurrentShiftMapSSE(m_container, All());
         m_partition.ClearPartition();
         const int started = m_tracker->StartTracking(m_container, position, handSize);
+        m_started = true;
         const Box2D<int> box = MarkHand(position);
         m_background.Reset(m_mask, m_maskValue, box);
         return started;
@@ -146,6 +152,7 @@ private:
     unsigned short m_maskValue = 0;
     xn::ImageMetaData m_image;
     bool m_ready = false;
+    bool m_started = false;
 };
 
 }  // namespace hand_tracker_driver
