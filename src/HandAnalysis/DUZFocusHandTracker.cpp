@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 
 #include "NACommon/NAConverterTables.h"
 #include "NACommon/NALoggerHelper.h"
@@ -68,19 +67,8 @@ int DUZFocusHandTracker::ReadParameters(const std::string& iniFile, int verbose,
     const bool echo = verbose != 0;
     ReadFromINI(iniFile, section, "MinHandArea", m_minHandArea, echo);
     ReadFromINI(iniFile, section, "UseHistogramBasedHandCenter", m_useHistogramBasedHandCenter, echo);
-    // A factor that is not a number would make every centre one.
-    auto readFactor = [&](const char* key, float& member) {
-        float value = member;
-        if (ReadFromINI(iniFile, section, key, value, echo)) {
-            if (std::isfinite(value)) {
-                member = value;
-            } else {
-                std::cerr << section << ": ignoring " << key << " = " << value << std::endl;
-            }
-        }
-    };
-    readFactor("FactorY", m_factorY);
-    readFactor("FactorZ", m_factorZ);
+    ReadFromINI(iniFile, section, "FactorY", m_factorY, echo);
+    ReadFromINI(iniFile, section, "FactorZ", m_factorZ, echo);
     return 1;
 }
 

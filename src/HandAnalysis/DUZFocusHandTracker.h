@@ -43,8 +43,7 @@ public:
     int Initialize(const std::string& iniFile, int verbose);
     // With a non-zero flag, the base's keys and then MinHandArea,
     // UseHistogramBasedHandCenter, FactorY and FactorZ, all from
-    // "FocusTracker"; a factor that is not finite keeps the current one
-    // (with a line on standard error). 1.
+    // "FocusTracker". 1.
     int ReadParameters(const std::string& iniFile, int verbose, int flag) override;
     const char* GetINISectionName() const override { return "FocusTracker"; }
     // Tracking from position; the head count restarts.
