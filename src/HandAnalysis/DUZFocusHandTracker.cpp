@@ -196,6 +196,11 @@ int DUZFocusHandTracker::ComputeWeightedHandCenter(const NADepthMapContainer& fr
     const float u = sumX / sumW;
     const float v = sumY / sumW;
     const float z = sumD / sumW;
+    // Weights beyond the float range (settings far off) give no centre
+    // rather than one that is not a number.
+    if (!std::isfinite(u) || !std::isfinite(v) || !std::isfinite(z)) {
+        return 0;
+    }
     const float k = converter.m_fPixelSizeFactor;
     center = Vector3D<float>((u - cx) * k * z, (cy - v) * k * z, z);
     return 1;
