@@ -8,53 +8,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "FuzzInput.h"
+#include "HandFuzzScene.h"
 #include "HandAnalysis/DUZFocusGestureTrajectory.h"
 #include "HandAnalysis/DUZMovingHandCandidateGestureRecognizer.h"
-#include "HandAnalysis/DUZMultiResDepthMapContainer.h"
 #include "HandAnalysis/DUZTrackedObject.h"
 #include "QuorLibrary/Utilities/INIFileCache.h"
 
-namespace {
-
-constexpr int kWidth = 160;
-constexpr int kHeight = 120;
-
-// A hand (a disc of 7 pixels radius with a forearm strip below it) at
-// 1.2 m before a wall at 3 m, every pixel moving.
-struct Scene {
-    Scene() : depthToShift(10100, 0), shiftToDepth(2048, 0) {
-        for (int d = 400; d <= 10000; ++d) depthToShift[d] = static_cast<unsigned short>(1090 - 325000 / d);
-        for (int s = 277; s < 1058; ++s) shiftToDepth[s] = static_cast<unsigned short>(325000 / (1090 - s));
-        depth.AllocateData(kWidth, kHeight);
-        motion.SetSize(kHeight, kWidth, false);
-        for (int r = 0; r < kHeight; ++r) {
-            for (int c = 0; c < kWidth; ++c) {
-                const bool hand = (c - 80) * (c - 80) + (r - 40) * (r - 40) <= 49 || (c >= 77 && c <= 83 && r > 40);
-                depth.WritableData()[r * kWidth + c] = hand ? 1200 : 3000;
-                motion(r, c) = hand ? 2 : 0;
-            }
-        }
-        container.Initialize(node, depth);
-        container.m_depthToShift = depthToShift.data();
-        container.m_shiftToDepth = shiftToDepth.data();
-        container.Update(nullptr, node, depth, 1, SensorTime(0));
-    }
-
-    xn::DepthGenerator node;
-    std::vector<unsigned short> depthToShift;
-    std::vector<unsigned short> shiftToDepth;
-    xn::DepthMetaData depth;
-    Array2D<unsigned short> motion;
-    DUZMultiResDepthMapContainer container;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Scene scene;
+    static vela_fuzz::HandFuzzScene scene;
     INIFileCache::GetInstance().ClearCache();
     const std::string path = vela_fuzz::WriteScratchFile("HandAlgorithms.ini", data, size);
 

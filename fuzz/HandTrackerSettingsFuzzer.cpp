@@ -10,15 +10,13 @@
 #include <vector>
 
 #include "FuzzInput.h"
+#include "HandFuzzScene.h"
 #include "HandAnalysis/DUZDepthMeanShift.h"
 #include "HandAnalysis/DUZHandTrackerBase.h"
 #include "HandAnalysis/DUZMultiResDepthMapContainer.h"
 #include "QuorLibrary/Utilities/INIFileCache.h"
 
 namespace {
-
-constexpr int kWidth = 160;
-constexpr int kHeight = 120;
 
 class Tracker : public DUZHandTrackerBase {
 public:
@@ -52,33 +50,7 @@ private:
     Box2D<int> m_probabilityBounds;
 };
 
-struct Scene {
-    // Shifts 1090 - 325000 / depth, from 400 to 10000 mm.
-    Scene() : depthToShift(10100, 0), shiftToDepth(2048, 0) {
-        for (int d = 400; d <= 10000; ++d) depthToShift[d] = static_cast<unsigned short>(1090 - 325000 / d);
-        for (int s = 277; s < 1058; ++s) shiftToDepth[s] = static_cast<unsigned short>(325000 / (1090 - s));
-        depth.AllocateData(kWidth, kHeight);
-        map.SetSize(kHeight, kWidth, false);
-        for (int r = 0; r < kHeight; ++r) {
-            for (int c = 0; c < kWidth; ++c) {
-                const bool hand = (c - 80) * (c - 80) + (r - 40) * (r - 40) <= 36 || (c >= 77 && c <= 83 && r > 40);
-                depth.WritableData()[r * kWidth + c] = hand ? 1200 : 3000;
-                map(r, c) = hand ? 1000000 : 0;
-            }
-        }
-        container.Initialize(node, depth);
-        container.m_depthToShift = depthToShift.data();
-        container.m_shiftToDepth = shiftToDepth.data();
-        container.Update(nullptr, node, depth, 1, SensorTime(0));
-    }
-
-    xn::DepthGenerator node;
-    std::vector<unsigned short> depthToShift;
-    std::vector<unsigned short> shiftToDepth;
-    xn::DepthMetaData depth;
-    Array2D<int> map;
-    DUZMultiResDepthMapContainer container;
-};
+using Scene = vela_fuzz::HandFuzzScene;
 
 }  // namespace
 
