@@ -9,11 +9,11 @@
 
 namespace {
 
-using Image = Array2D<unsigned short>;
+using MotionMap = Array2D<unsigned short>;
 
 // The motion rule pixel by pixel, written from its description.
-void MotionReference(int width, const unsigned short* current, const Image& foreground, Image& accumulated,
-                     Image& motion, const unsigned short* mask, int firstRow, int lastRow, int firstColumn,
+void MotionReference(int width, const unsigned short* current, const MotionMap& foreground, MotionMap& accumulated,
+                     MotionMap& motion, const unsigned short* mask, int firstRow, int lastRow, int firstColumn,
                      int lastColumn) {
     for (int y = firstRow; y <= lastRow; ++y) {
         for (int x = firstColumn; x <= lastColumn; ++x) {
@@ -42,8 +42,8 @@ void MotionReference(int width, const unsigned short* current, const Image& fore
     }
 }
 
-Image Filled(int width, int height, unsigned short value) {
-    Image image;
+MotionMap FilledMap(int width, int height, unsigned short value) {
+    MotionMap image;
     image.SetSize(height, width, false);
     std::fill(image.Data(), image.Data() + image.Size(), value);
     return image;
@@ -53,9 +53,9 @@ Image Filled(int width, int height, unsigned short value) {
 // motion counters after each frame.
 std::vector<int> CounterRun(const std::vector<int>& values, unsigned short maskValue, bool sse) {
     const int width = 8;
-    Image foreground = Filled(width, 1, 1500);
-    Image accumulated = Filled(width, 1, 0);
-    Image motion = Filled(width, 1, 0);
+    MotionMap foreground = FilledMap(width, 1, 1500);
+    MotionMap accumulated = FilledMap(width, 1, 0);
+    MotionMap motion = FilledMap(width, 1, 0);
     const std::vector<unsigned short> mask(width, maskValue);
     std::vector<int> counters;
     for (int value : values) {
@@ -79,9 +79,9 @@ TEST(FocusBackgroundModel, MotionUpdateTwinsMatchThePixelRuleOnRandomImages) {
         const int width = 8 * std::uniform_int_distribution<int>(1, 24)(random);
         const int height = std::uniform_int_distribution<int>(1, 20)(random);
         const int n = width * height;
-        Image foreground = Filled(width, height, 0);
-        Image accumulated = Filled(width, height, 0);
-        Image motion = Filled(width, height, 0);
+        MotionMap foreground = FilledMap(width, height, 0);
+        MotionMap accumulated = FilledMap(width, height, 0);
+        MotionMap motion = FilledMap(width, height, 0);
         std::vector<unsigned short> current(static_cast<size_t>(n));
         std::vector<unsigned short> mask(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i) {
@@ -102,13 +102,13 @@ TEST(FocusBackgroundModel, MotionUpdateTwinsMatchThePixelRuleOnRandomImages) {
         box.max.x = std::uniform_int_distribution<int>(box.min.x, width - 1)(random);
         box.max.y = std::uniform_int_distribution<int>(box.min.y, height - 1)(random);
 
-        Image refAccumulated = accumulated, refMotion = motion;
+        MotionMap refAccumulated = accumulated, refMotion = motion;
         MotionReference(width, current.data(), foreground, refAccumulated, refMotion, mask.data(), box.min.y,
                         box.max.y, box.min.x & ~7, box.max.x | 7);
-        Image sseAccumulated = accumulated, sseMotion = motion;
+        MotionMap sseAccumulated = accumulated, sseMotion = motion;
         DUZFocusBackgroundModel::CalculateDiffFgImageSSE(width, current.data(), foreground, sseAccumulated,
                                                          sseMotion, mask.data(), box);
-        Image plainAccumulated = accumulated, plainMotion = motion;
+        MotionMap plainAccumulated = accumulated, plainMotion = motion;
         DUZFocusBackgroundModel::CalculateDiffFgImage(width, current.data(), foreground, plainAccumulated,
                                                       plainMotion, mask.data(), box);
         for (int i = 0; i < n; ++i) {
@@ -146,9 +146,9 @@ TEST(FocusBackgroundModel, CounterRunsFifteenStillFramesOrThirtyInsideATrackedWi
 
 TEST(FocusBackgroundModel, ChangeOfTwoIsNoMovementAndMovesTheAccumulatedValueHalfway) {
     const int width = 8;
-    Image foreground = Filled(width, 1, 1500);
-    Image accumulated = Filled(width, 1, 600);
-    Image motion = Filled(width, 1, 0);
+    MotionMap foreground = FilledMap(width, 1, 1500);
+    MotionMap accumulated = FilledMap(width, 1, 600);
+    MotionMap motion = FilledMap(width, 1, 0);
     const std::vector<unsigned short> current = {602, 598, 603, 601, 600, 597, 602, 602};
     // Pixel 7 leaves the foreground.
     foreground.Data()[7] = 0;
@@ -165,9 +165,9 @@ TEST(FocusBackgroundModel, ChangeOfTwoIsNoMovementAndMovesTheAccumulatedValueHal
 
 TEST(FocusBackgroundModel, WidthNotAMultipleOfEightChangesNothing) {
     const int width = 164;
-    Image foreground = Filled(width, 2, 1500);
-    Image accumulated = Filled(width, 2, 7);
-    Image motion = Filled(width, 2, 3);
+    MotionMap foreground = FilledMap(width, 2, 1500);
+    MotionMap accumulated = FilledMap(width, 2, 7);
+    MotionMap motion = FilledMap(width, 2, 3);
     const std::vector<unsigned short> current(2 * width, 900);
     for (bool sse : {true, false}) {
         if (sse) {
@@ -188,8 +188,8 @@ TEST(FocusBackgroundModel, ResetMakesEveryPixelMovingAndCopesWithUnsizedImages) 
     DUZFocusBackgroundModel model;
     model.Reset();
     EXPECT_EQ(0, model.m_motionImage.Size());
-    model.m_motionImage = Filled(160, 120, 0);
-    model.m_accumulatedShift = Filled(160, 120, 900);
+    model.m_motionImage = FilledMap(160, 120, 0);
+    model.m_accumulatedShift = FilledMap(160, 120, 900);
     model.Reset();
     for (int i = 0; i < 160 * 120; ++i) {
         ASSERT_EQ(1, model.m_motionImage.Data()[i]);

@@ -11,13 +11,13 @@
 namespace {
 
 // Frames first .. last stored in order, frame i at position(i).
-void StoreFrames(NATrajectory& trajectory, int first, int last, const std::function<Vector3D<float>(int)>& position) {
+void StoreFocusFrames(NATrajectory& trajectory, int first, int last, const std::function<Vector3D<float>(int)>& position) {
     for (int i = first; i <= last; ++i) {
         trajectory.UpdateNewPosition(position(i), static_cast<unsigned>(i), SensorTime(int64_t{i} * 33333));
     }
 }
 
-Vector3D<float> Alternating(int i, float amplitude) {
+Vector3D<float> AlternatingX(int i, float amplitude) {
     return Vector3D<float>(i % 2 == 0 ? -amplitude : amplitude, 200, 1800);
 }
 
@@ -33,29 +33,29 @@ TEST(FocusRecognizers, RaiseHandAndMovingCandidateOnTrajectories) {
         std::function<void(NATrajectory&)> tweak;
         GestureStatus raiseStatus, movingStatus;
     } cases[] = {
-        {"no forearm", 101, 130, [](int i) { return Alternating(i, 100); }, 130, 0, nullptr, GESTURE_STATUS_NONE,
+        {"no forearm", 101, 130, [](int i) { return AlternatingX(i, 100); }, 130, 0, nullptr, GESTURE_STATUS_NONE,
          GESTURE_STATUS_NONE},
-        {"not tracked in this frame", 101, 130, [](int i) { return Alternating(i, 100); }, 131, 1, nullptr,
+        {"not tracked in this frame", 101, 130, [](int i) { return AlternatingX(i, 100); }, 131, 1, nullptr,
          GESTURE_STATUS_NONE, GESTURE_STATUS_NONE},
-        {"14 samples", 117, 130, [](int i) { return Alternating(i, 300); }, 130, 1, nullptr,
+        {"14 samples", 117, 130, [](int i) { return AlternatingX(i, 300); }, 130, 1, nullptr,
          GESTURE_STATUS_COMPLETED, GESTURE_STATUS_NONE},
-        {"15 samples", 116, 130, [](int i) { return Alternating(i, 300); }, 130, 1, nullptr,
+        {"15 samples", 116, 130, [](int i) { return AlternatingX(i, 300); }, 130, 1, nullptr,
          GESTURE_STATUS_COMPLETED, GESTURE_STATUS_IN_PROGRESS},
-        {"spread 100", 101, 130, [](int i) { return Alternating(i, 100); }, 130, 1, nullptr,
+        {"spread 100", 101, 130, [](int i) { return AlternatingX(i, 100); }, 130, 1, nullptr,
          GESTURE_STATUS_COMPLETED, GESTURE_STATUS_IN_PROGRESS},
-        {"spread exactly 80", 101, 130, [](int i) { return Alternating(i, 80); }, 130, 1, nullptr,
+        {"spread exactly 80", 101, 130, [](int i) { return AlternatingX(i, 80); }, 130, 1, nullptr,
          GESTURE_STATUS_COMPLETED, GESTURE_STATUS_NONE},
         {"still hand", 101, 130,
          [](int i) { return Vector3D<float>(static_cast<float>(i % 3), 200, 1800 + static_cast<float>(i % 5)); },
          130, 1, nullptr, GESTURE_STATUS_COMPLETED, GESTURE_STATUS_NONE},
-        {"a newer frame behind an older one", 101, 130, [](int i) { return Alternating(i, 100); }, 130, 1,
+        {"a newer frame behind an older one", 101, 130, [](int i) { return AlternatingX(i, 100); }, 130, 1,
          [](NATrajectory& t) { t.m_frameIds[NATrajectory::Slot(120)] = 125; }, GESTURE_STATUS_COMPLETED,
          GESTURE_STATUS_NONE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         DUZFocusGestureTrajectory trajectory(false);
-        StoreFrames(trajectory, c.first, c.last, c.position);
+        StoreFocusFrames(trajectory, c.first, c.last, c.position);
         if (c.tweak) {
             c.tweak(trajectory);
         }
@@ -83,7 +83,7 @@ TEST(FocusRecognizers, FullRingInOrderAcceptsTheMaximumPlusOneSamples) {
     // only when it is among the samples taken.
     for (int far : {30, 29}) {
         DUZFocusGestureTrajectory trajectory(false);
-        StoreFrames(trajectory, 1, 90,
+        StoreFocusFrames(trajectory, 1, 90,
                     [far](int i) { return Vector3D<float>(i == far ? 5000.0f : 0.0f, 200, 1800); });
         Vector3D<float> position;
         const GestureStatus expected = far == 30 ? GESTURE_STATUS_IN_PROGRESS : GESTURE_STATUS_NONE;

@@ -23,7 +23,7 @@ using vela::scene::kRight;
 constexpr int kLeadIn = 90;
 
 // The person at 1.8 m before the wall; lines are added to the person.
-std::string Scene(const std::string& personLines, int frames, const std::string& extra = "") {
+std::string FocusRoom(const std::string& personLines, int frames, const std::string& extra = "") {
     return hand_scenes::Room(hand_scenes::Person("", "  at 0 pos=0,1800\n") + personLines,
                              "frames count=" + std::to_string(frames) + " fps=30\n" + extra);
 }
@@ -80,7 +80,7 @@ float MovingShare(const DUZFocusBackgroundModel& model, const std::vector<int>& 
 // torso's inside is held to 2 % (about 0.3 % on average).
 TEST(FocusOnCamera, SidewaysHandMovesInTheMotionImageAndIsFollowed) {
     CameraSession session;
-    ASSERT_TRUE(session.OpenScene(Scene("  swipe 3..4.6 hand=right direction=right length=500 blend=0.3\n", 150),
+    ASSERT_TRUE(session.OpenScene(FocusRoom("  swipe 3..4.6 hand=right direction=right length=500 blend=0.3\n", 150),
                                   320, 240))
         << session.Error();
     Driver driver(session);
@@ -134,7 +134,7 @@ StopRun RaiseAndHold(bool withMask) {
     StopRun run;
     CameraSession session;
     const std::string pose = std::string("  pose 3 stand\n  pose 3.6 stand ") + hand_scenes::kRaisedRightArm + "\n";
-    EXPECT_TRUE(session.OpenScene(Scene(pose, 170, "sensor field=0 blocks=0\n"), 320, 240)) << session.Error();
+    EXPECT_TRUE(session.OpenScene(FocusRoom(pose, 170, "sensor field=0 blocks=0\n"), 320, 240)) << session.Error();
     Driver driver(session);
     driver.SetMaskEnabled(withMask);
     DUZTrackedObject& object = driver.AddObject();
@@ -174,7 +174,7 @@ TEST(FocusOnCamera, HandThatStopsIsDroppedWithinThirtyStillFrames) {
 // with a period of 0.8 s; the candidate starts in full swing.
 TEST(FocusOnCamera, WavingHandIsFollowedInEveryFrame) {
     CameraSession session;
-    ASSERT_TRUE(session.OpenScene(Scene("  wave 3..6 hand=right amplitude=150 period=0.8\n", 180), 320, 240))
+    ASSERT_TRUE(session.OpenScene(FocusRoom("  wave 3..6 hand=right amplitude=150 period=0.8\n", 180), 320, 240))
         << session.Error();
     Driver driver(session);
     DUZTrackedObject& object = driver.AddObject();
@@ -208,7 +208,7 @@ TEST(FocusOnCamera, ResetBackgroundKeepsTheOldForegroundWhileTheNewBackgroundSet
     CameraSession session;
     // The box's front at 1.15 m, above the camera's height (upper image
     // half), left of the person.
-    ASSERT_TRUE(session.OpenScene(Scene("", 120, "box center=-700,1500,1200 size=500,500,100 from=1.5\n"), 320, 240))
+    ASSERT_TRUE(session.OpenScene(FocusRoom("", 120, "box center=-700,1500,1200 size=500,500,100 from=1.5\n"), 320, 240))
         << session.Error();
     Driver driver(session);
     DUZFocusBackgroundModel plain;
@@ -274,7 +274,7 @@ TEST(FocusOnCamera, ResetBackgroundKeepsTheOldForegroundWhileTheNewBackgroundSet
 // pixels.
 TEST(FocusOnCamera, ValidBoxIsTheBoxOfThePixelsWithDepth) {
     CameraSession session;
-    ASSERT_TRUE(session.OpenScene(Scene("", 10, "box center=-250,1000,300 size=200,3000,10\n"), 320, 240))
+    ASSERT_TRUE(session.OpenScene(FocusRoom("", 10, "box center=-250,1000,300 size=200,3000,10\n"), 320, 240))
         << session.Error();
     Driver driver(session);
     int frame = 0;

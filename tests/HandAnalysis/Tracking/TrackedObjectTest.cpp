@@ -17,10 +17,10 @@ using focus_test::PaintHandScene;
 using hand_test_kit::FixtureFrame;
 
 // The hand of frame f: 1 m away, moving right by 4 mm a frame.
-Vector3D<float> HandAt(uint32_t f) { return Vector3D<float>(4.0f * (static_cast<float>(f) - 95.0f), 0, 1000); }
+Vector3D<float> CandidateHandAt(uint32_t f) { return Vector3D<float>(4.0f * (static_cast<float>(f) - 95.0f), 0, 1000); }
 
-void PaintFrame(FixtureFrame& frame, uint32_t f) { PaintHandScene(frame, HandAt(f)); }
-void PaintEmpty(FixtureFrame& frame) { hand_test_kit::PaintPlane(frame.Depth(), 3000); }
+void PaintCandidateFrame(FixtureFrame& frame, uint32_t f) { PaintHandScene(frame, CandidateHandAt(f)); }
+void PaintWallOnly(FixtureFrame& frame) { hand_test_kit::PaintPlane(frame.Depth(), 3000); }
 
 // The frames a trajectory holds, newest first.
 std::vector<uint32_t> StoredFrames(const NATrajectory& trajectory) {
@@ -43,8 +43,8 @@ protected:
     // Starts the object at frame f (stored into the ring) at the hand's true
     // position.
     void Start(uint32_t f) {
-        NADepthMapContainer& frame = m_ring.Store(f, [f](FixtureFrame& x) { PaintFrame(x, f); });
-        m_object.StartTracking(frame, m_ring.Slots(), PaintedRing::kSize, HandAt(f), 3, 1);
+        NADepthMapContainer& frame = m_ring.Store(f, [f](FixtureFrame& x) { PaintCandidateFrame(x, f); });
+        m_object.StartTracking(frame, m_ring.Slots(), PaintedRing::kSize, CandidateHandAt(f), 3, 1);
     }
 
     FixtureFrame m_frame{160, 120};
@@ -58,7 +58,7 @@ TEST_F(TrackedObjectTest, StartAtFrameOneRunsNoBackwardRunAndAtFrameTwoAddsFrame
     EXPECT_EQ(3u, m_object.m_tracker.m_id);
     EXPECT_EQ(1, m_object.m_hasForearm);
     m_object.Reset();
-    m_ring.Store(1, [](FixtureFrame& x) { PaintFrame(x, 1); });
+    m_ring.Store(1, [](FixtureFrame& x) { PaintCandidateFrame(x, 1); });
     Start(2);
     EXPECT_EQ((std::vector<uint32_t>{2, 1}), StoredFrames(m_object.m_trajectory));
     EXPECT_EQ(2, m_object.m_trajectory.m_latestFrameId);
@@ -67,16 +67,16 @@ TEST_F(TrackedObjectTest, StartAtFrameOneRunsNoBackwardRunAndAtFrameTwoAddsFrame
 
 TEST_F(TrackedObjectTest, BackwardRunStopsAtAGapInFrameIds) {
     for (uint32_t f = 93; f <= 99; ++f) {
-        m_ring.Store(f, [f](FixtureFrame& x) { PaintFrame(x, f); });
+        m_ring.Store(f, [f](FixtureFrame& x) { PaintCandidateFrame(x, f); });
     }
     // Frame 89 in the slot of 97.
-    m_ring.Store(89, [](FixtureFrame& x) { PaintFrame(x, 89); });
+    m_ring.Store(89, [](FixtureFrame& x) { PaintCandidateFrame(x, 89); });
     Start(100);
     const DUZFocusGestureTrajectory& t = m_object.m_trajectory;
     EXPECT_EQ((std::vector<uint32_t>{100, 99, 98}), StoredFrames(t));
     EXPECT_EQ(100, t.m_latestFrameId);
     EXPECT_EQ(100, t.m_startFrameId);
-    EXPECT_EQ(HandAt(100), t.m_startPosition);
+    EXPECT_EQ(CandidateHandAt(100), t.m_startPosition);
     // Velocities in the order 98, 99, 100: 98 has no earlier sample, 99 is
     // the mean of its backward and forward differences, 100 its backward one.
     const Vector3D<float>* p = t.m_positions;
@@ -90,8 +90,8 @@ TEST_F(TrackedObjectTest, BackwardRunStopsAtAGapInFrameIds) {
     EXPECT_NEAR(mean.z, t.m_velocities[9].z, 1e-2f);
     // The tracker continues from the candidate's position in the start frame.
     EXPECT_EQ(DUZHandTrackerBase::eTracking, m_object.m_tracker.m_state);
-    EXPECT_EQ(HandAt(100), m_object.m_tracker.m_position);
-    EXPECT_EQ(HandAt(100), m_object.m_tracker.m_predictor->m_position);
+    EXPECT_EQ(CandidateHandAt(100), m_object.m_tracker.m_position);
+    EXPECT_EQ(CandidateHandAt(100), m_object.m_tracker.m_predictor->m_position);
     EXPECT_EQ(focus_test::FrameTime(100), m_object.m_tracker.m_predictor->m_time);
     EXPECT_EQ(1, m_object.m_tracker.m_checkMotion);
     // No hand size during the start.
@@ -102,9 +102,9 @@ TEST_F(TrackedObjectTest, BackwardRunStopsAtTheFirstLostFrame) {
     for (uint32_t f = 93; f <= 99; ++f) {
         m_ring.Store(f, [f](FixtureFrame& x) {
             if (f == 97) {
-                PaintEmpty(x);
+                PaintWallOnly(x);
             } else {
-                PaintFrame(x, f);
+                PaintCandidateFrame(x, f);
             }
         });
     }
@@ -115,7 +115,7 @@ TEST_F(TrackedObjectTest, BackwardRunStopsAtTheFirstLostFrame) {
 
 TEST_F(TrackedObjectTest, FullRingAddsSevenFrames) {
     for (uint32_t f = 93; f <= 99; ++f) {
-        m_ring.Store(f, [f](FixtureFrame& x) { PaintFrame(x, f); });
+        m_ring.Store(f, [f](FixtureFrame& x) { PaintCandidateFrame(x, f); });
     }
     Start(100);
     EXPECT_EQ((std::vector<uint32_t>{100, 99, 98, 97, 96, 95, 94, 93}), StoredFrames(m_object.m_trajectory));
@@ -123,7 +123,7 @@ TEST_F(TrackedObjectTest, FullRingAddsSevenFrames) {
 
 TEST_F(TrackedObjectTest, UpdatesExtendTheTrajectoryAndAnInactiveTrackerOnlyRaisesJustLost) {
     Start(100);
-    NADepthMapContainer& next = m_ring.Store(101, [](FixtureFrame& x) { PaintFrame(x, 101); });
+    NADepthMapContainer& next = m_ring.Store(101, [](FixtureFrame& x) { PaintCandidateFrame(x, 101); });
     m_object.Update(next, 1, nullptr, 0);
     const DUZFocusGestureTrajectory& t = m_object.m_trajectory;
     EXPECT_EQ(DUZHandTrackerBase::eTracking, m_object.m_tracker.m_state);
@@ -136,9 +136,9 @@ TEST_F(TrackedObjectTest, UpdatesExtendTheTrajectoryAndAnInactiveTrackerOnlyRais
     // A hand too small to pass validation (a 3 x 3 patch) makes the tracker
     // inactive at once: nothing is stored for that frame.
     NADepthMapContainer& tiny = m_ring.Store(102, [](FixtureFrame& x) {
-        PaintEmpty(x);
+        PaintWallOnly(x);
         int column = 0, row = 0;
-        x.PixelOf(HandAt(102), column, row);
+        x.PixelOf(CandidateHandAt(102), column, row);
         hand_test_kit::PaintRect(x.Depth(), Box2D<int>(column - 1, row - 1, column + 1, row + 1), 1000);
     });
     m_object.Update(tiny, 1, nullptr, 0);
@@ -156,7 +156,7 @@ TEST_F(TrackedObjectTest, UpdatesExtendTheTrajectoryAndAnInactiveTrackerOnlyRais
 
 TEST_F(TrackedObjectTest, LostTrackerAddsNothing) {
     Start(100);
-    NADepthMapContainer& empty = m_ring.Store(101, [](FixtureFrame& x) { PaintEmpty(x); });
+    NADepthMapContainer& empty = m_ring.Store(101, [](FixtureFrame& x) { PaintWallOnly(x); });
     m_object.Update(empty, 1, nullptr, 0);
     EXPECT_EQ(DUZHandTrackerBase::eLost, m_object.m_tracker.m_state);
     EXPECT_EQ(100, m_object.m_trajectory.m_latestFrameId);
