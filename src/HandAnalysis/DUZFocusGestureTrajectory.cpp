@@ -19,7 +19,7 @@ DUZFocusGestureTrajectory::DUZFocusGestureTrajectory(bool useFittedTrajectory)
 DUZFocusGestureTrajectory::~DUZFocusGestureTrajectory() = default;
 
 void DUZFocusGestureTrajectory::ClearGestureState() {
-    std::fill(m_gestureStatus, m_gestureStatus + kGestureTypes, GESTURE_STATUS_NONE);
+    std::fill(m_gestureStatus, m_gestureStatus + kGestureTypes, static_cast<int>(GESTURE_STATUS_NONE));
     std::fill(m_gestureTime, m_gestureTime + kGestureTypes, SensorTime(0));
     std::fill(m_gestureValue, m_gestureValue + kGestureTypes, 0);
     std::fill(m_gestureFlag, m_gestureFlag + kGestureTypes, 0);

@@ -44,7 +44,7 @@ public:
 
     static int m_siNextId;
 
-    GestureStatus m_gestureStatus[kGestureTypes];
+    int m_gestureStatus[kGestureTypes];  // a GestureStatus per type
     SensorTime m_gestureTime[kGestureTypes];
     Vector2D<float> m_handSizeAtSlot[kLength];
     int m_gestureValue[kGestureTypes];
