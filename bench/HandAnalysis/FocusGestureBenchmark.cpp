@@ -54,8 +54,8 @@ void BM_FocusMotionUpdate(benchmark::State& state) {
             DUZFocusBackgroundModel::CalculateDiffFgImageSSE(kWidth, images.current.data(), images.foreground,
                                                              accumulated, motion, images.mask.data(), box);
         } else {
-            DUZFocusBackgroundModel::CalculateDiffFgImage(kWidth, images.current.data(), images.foreground,
-                                                          accumulated, motion, images.mask.data(), box);
+            DUZFocusBackgroundModel::CalculateDiffFgImage(kWidth, images.current.data(), images.foreground, accumulated,
+                                                          motion, images.mask.data(), box);
         }
         benchmark::DoNotOptimize(motion.Data());
     }
@@ -65,7 +65,9 @@ BENCHMARK(BM_FocusMotionUpdate)->Arg(1)->Arg(0);
 // A hand of 45 mm radius at 1.2 m before a wall at 3 m, every pixel moving.
 struct HandFrame {
     HandFrame() : depthToShift(10100, 0), shiftToDepth(2048, 0) {
-        for (int d = 400; d <= 10000; ++d) depthToShift[static_cast<size_t>(d)] = static_cast<unsigned short>(1090 - 325000 / d);
+        for (int d = 400; d <= 10000; ++d) {
+            depthToShift[static_cast<size_t>(d)] = static_cast<unsigned short>(1090 - 325000 / d);
+        }
         depth.AllocateData(kWidth, kHeight);
         container.Initialize(node, depth);
         const WorldPointConverterBase<float>& converter = *container.m_converter;

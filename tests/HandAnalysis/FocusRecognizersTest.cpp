@@ -11,7 +11,8 @@
 namespace {
 
 // Frames first .. last stored in order, frame i at position(i).
-void StoreFocusFrames(NATrajectory& trajectory, int first, int last, const std::function<Vector3D<float>(int)>& position) {
+void StoreFocusFrames(NATrajectory& trajectory, int first, int last,
+                      const std::function<Vector3D<float>(int)>& position) {
     for (int i = first; i <= last; ++i) {
         trajectory.UpdateNewPosition(position(i), static_cast<unsigned>(i), SensorTime(int64_t{i} * 33333));
     }
@@ -28,7 +29,7 @@ TEST(FocusRecognizers, RaiseHandAndMovingCandidateOnTrajectories) {
         const char* what;
         int first, last;  // frames stored in order
         std::function<Vector3D<float>(int)> position;
-        int frameId;      // the frame asked about
+        int frameId;  // the frame asked about
         int hasForearm;
         std::function<void(NATrajectory&)> tweak;
         GestureStatus raiseStatus, movingStatus;
@@ -37,17 +38,17 @@ TEST(FocusRecognizers, RaiseHandAndMovingCandidateOnTrajectories) {
          GESTURE_STATUS_NONE},
         {"not tracked in this frame", 101, 130, [](int i) { return AlternatingX(i, 100); }, 131, 1, nullptr,
          GESTURE_STATUS_NONE, GESTURE_STATUS_NONE},
-        {"14 samples", 117, 130, [](int i) { return AlternatingX(i, 300); }, 130, 1, nullptr,
-         GESTURE_STATUS_COMPLETED, GESTURE_STATUS_NONE},
-        {"15 samples", 116, 130, [](int i) { return AlternatingX(i, 300); }, 130, 1, nullptr,
-         GESTURE_STATUS_COMPLETED, GESTURE_STATUS_IN_PROGRESS},
-        {"spread 100", 101, 130, [](int i) { return AlternatingX(i, 100); }, 130, 1, nullptr,
-         GESTURE_STATUS_COMPLETED, GESTURE_STATUS_IN_PROGRESS},
+        {"14 samples", 117, 130, [](int i) { return AlternatingX(i, 300); }, 130, 1, nullptr, GESTURE_STATUS_COMPLETED,
+         GESTURE_STATUS_NONE},
+        {"15 samples", 116, 130, [](int i) { return AlternatingX(i, 300); }, 130, 1, nullptr, GESTURE_STATUS_COMPLETED,
+         GESTURE_STATUS_IN_PROGRESS},
+        {"spread 100", 101, 130, [](int i) { return AlternatingX(i, 100); }, 130, 1, nullptr, GESTURE_STATUS_COMPLETED,
+         GESTURE_STATUS_IN_PROGRESS},
         {"spread exactly 80", 101, 130, [](int i) { return AlternatingX(i, 80); }, 130, 1, nullptr,
          GESTURE_STATUS_COMPLETED, GESTURE_STATUS_NONE},
         {"still hand", 101, 130,
-         [](int i) { return Vector3D<float>(static_cast<float>(i % 3), 200, 1800 + static_cast<float>(i % 5)); },
-         130, 1, nullptr, GESTURE_STATUS_COMPLETED, GESTURE_STATUS_NONE},
+         [](int i) { return Vector3D<float>(static_cast<float>(i % 3), 200, 1800 + static_cast<float>(i % 5)); }, 130,
+         1, nullptr, GESTURE_STATUS_COMPLETED, GESTURE_STATUS_NONE},
         {"a newer frame behind an older one", 101, 130, [](int i) { return AlternatingX(i, 100); }, 130, 1,
          [](NATrajectory& t) { t.m_frameIds[NATrajectory::Slot(120)] = 125; }, GESTURE_STATUS_COMPLETED,
          GESTURE_STATUS_NONE},
@@ -84,7 +85,7 @@ TEST(FocusRecognizers, FullRingInOrderAcceptsTheMaximumPlusOneSamples) {
     for (int far : {30, 29}) {
         DUZFocusGestureTrajectory trajectory(false);
         StoreFocusFrames(trajectory, 1, 90,
-                    [far](int i) { return Vector3D<float>(i == far ? 5000.0f : 0.0f, 200, 1800); });
+                         [far](int i) { return Vector3D<float>(i == far ? 5000.0f : 0.0f, 200, 1800); });
         Vector3D<float> position;
         const GestureStatus expected = far == 30 ? GESTURE_STATUS_IN_PROGRESS : GESTURE_STATUS_NONE;
         EXPECT_EQ(expected, moving.Run(trajectory, 90, position, 1, 0)) << "far frame " << far;

@@ -57,7 +57,8 @@ std::vector<int> PartInside(const vela::scene::RenderedFrame& rendered, uint8_t 
     for (int i : all) {
         const int x = i % w, y = i / w;
         if (x >= 2 && x < w - 2 && y >= 2 && y < Driver::kHeight - 2 && is[static_cast<size_t>(i - 2)] &&
-            is[static_cast<size_t>(i + 2)] && is[static_cast<size_t>(i - 2 * w)] && is[static_cast<size_t>(i + 2 * w)]) {
+            is[static_cast<size_t>(i + 2)] && is[static_cast<size_t>(i - 2 * w)] &&
+            is[static_cast<size_t>(i + 2 * w)]) {
             inside.push_back(i);
         }
     }
@@ -68,8 +69,8 @@ float HandOffset(const Vector3D<float>& a, const Vector3D<float>& b) { return (a
 
 // The share of pixels whose motion counter is non-zero.
 float MovingShare(const DUZFocusBackgroundModel& model, const std::vector<int>& pixels) {
-    const auto moving = std::count_if(pixels.begin(), pixels.end(),
-                                      [&](int i) { return model.m_motionImage.Data()[i] != 0; });
+    const auto moving =
+        std::count_if(pixels.begin(), pixels.end(), [&](int i) { return model.m_motionImage.Data()[i] != 0; });
     return pixels.empty() ? 0.0f : static_cast<float>(moving) / static_cast<float>(pixels.size());
 }
 
@@ -81,8 +82,9 @@ float MovingShare(const DUZFocusBackgroundModel& model, const std::vector<int>& 
 // and read as moving.
 TEST(FocusOnCamera, SidewaysHandMovesInTheMotionImageAndIsFollowed) {
     CameraSession session;
-    ASSERT_TRUE(session.OpenScene(FocusRoom("  swipe 3..4.6 hand=right direction=right length=500 blend=0.3\n", 150, "sensor field=0 blocks=0\n"),
-                                  320, 240))
+    ASSERT_TRUE(session.OpenScene(
+        FocusRoom("  swipe 3..4.6 hand=right direction=right length=500 blend=0.3\n", 150, "sensor field=0 blocks=0\n"),
+        320, 240))
         << session.Error();
     Driver driver(session);
     DUZTrackedObject& object = driver.AddObject();
@@ -98,8 +100,8 @@ TEST(FocusOnCamera, SidewaysHandMovesInTheMotionImageAndIsFollowed) {
             driver.Start(object, truth);
         }
         if (frame >= kLeadIn - 10) {
-            torsoShare = std::max(torsoShare, MovingShare(driver.Model(),
-                                                          PartInside(session.Rendered(), vela::scene::kPartTorso)));
+            torsoShare = std::max(torsoShare,
+                                  MovingShare(driver.Model(), PartInside(session.Rendered(), vela::scene::kPartTorso)));
         }
         if (frame < 105) {
             continue;
@@ -209,7 +211,8 @@ TEST(FocusOnCamera, ResetBackgroundKeepsTheOldForegroundWhileTheNewBackgroundSet
     CameraSession session;
     // The box's front at 1.15 m, above the camera's height (upper image
     // half), left of the person.
-    ASSERT_TRUE(session.OpenScene(FocusRoom("", 120, "box center=-700,1500,1200 size=500,500,100 from=1.5\n"), 320, 240))
+    ASSERT_TRUE(
+        session.OpenScene(FocusRoom("", 120, "box center=-700,1500,1200 size=500,500,100 from=1.5\n"), 320, 240))
         << session.Error();
     Driver driver(session);
     DUZFocusBackgroundModel plain;

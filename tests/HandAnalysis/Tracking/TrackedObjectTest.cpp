@@ -1,5 +1,3 @@
-#include "HandAnalysis/DUZTrackedObject.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +7,7 @@
 #include "DepthFixtureFrame.h"
 #include "DepthPainting.h"
 #include "FocusTestSupport.h"
+#include "HandAnalysis/DUZTrackedObject.h"
 
 namespace {
 
@@ -36,7 +35,8 @@ std::vector<uint32_t> StoredFrames(const NATrajectory& trajectory) {
 
 class TrackedObjectTest : public ::testing::Test {
 protected:
-    TrackedObjectTest() : m_ring(m_frame), m_object(m_ring.Slots(), PaintedRing::kSize, nullptr, 0, 4500, m_frame.MaxShift()) {
+    TrackedObjectTest()
+        : m_ring(m_frame), m_object(m_ring.Slots(), PaintedRing::kSize, nullptr, 0, 4500, m_frame.MaxShift()) {
         EXPECT_EQ(1, m_object.Initialize(7, "", 0));
     }
 
