@@ -81,6 +81,19 @@ void IniSeeds() {
     WriteSeed("HandDetectorSettings", "isolation", "[HandDetector]\nMaxDistanceForCC=80\nUseDepthIsolationFilter=1\n");
     WriteSeed("HandDetectorSettings", "thresholds", "[HandDetector]\nMaxDistanceForCC=4294967295\nUseDepthIsolationFilter=-7\n");
     WriteSeed("HandDetectorSettings", "no-threshold", "[HandDetector]\nUseDepthIsolationFilter=1\nMaxDistanceForCC=\n");
+
+    // The gesture candidates' sections: the shipped values, extreme weights
+    // and sizes, and keys without values.
+    WriteSeed("FocusSettings", "defaults",
+              "[FocusTracker]\nMaxIterations=5\nLostTrackingRecoveryTimeLimit=0.1\nConvergenceDistanceThreshold=10\n"
+              "SearchBoundsSizeRW=-75 75 -75 75 -75 75\nMinHandArea=1500\nUseHistogramBasedHandCenter=1\n"
+              "FactorY=1.0\nFactorZ=0.5\n[FocusRecognizer]\nMinFrameForMotionGesture=15\n"
+              "MaxFrameForMotionGesture=60\nStdThresholdMotionGesture=80\n");
+    WriteSeed("FocusSettings", "extremes",
+              "[FocusTracker]\nFactorY=-1\nFactorZ=1e30\nMinHandArea=-5\nSearchBoundsSizeRW=0 0 0 0 -900 900\n"
+              "[FocusRecognizer]\nMinFrameForMotionGesture=0\nMaxFrameForMotionGesture=-1\n"
+              "StdThresholdMotionGesture=-1\n");
+    WriteSeed("FocusSettings", "empty", "[FocusTracker]\nFactorY=\nUseHistogramBasedHandCenter=\n[FocusRecognizer]\n");
 }
 
 template <typename T>
