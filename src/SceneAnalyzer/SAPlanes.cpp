@@ -1,22 +1,162 @@
 #include "SceneAnalyzer/SAPlanes.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
-#include "QuorLibrary/SensorUtilities/Resolution.h"
+#include "NACommon/NACommonData.h"
 
-SAPlanes::SAPlanes() : m_pCommonData(nullptr), m_resolution(INVALID) {}
+namespace {
 
-void SAPlanes::Initialize(NACommonData* hub, Resolution res, int, int, const std::vector<Vector2D<int> >& floorPoints,
-                          unsigned short) {
+constexpr int kHistogramBins = 100;
+constexpr int kDownscaleFactor = 2;
+constexpr int kStencilStep = 4;
+
+}  // namespace
+
+SAPlanes::SAPlanes()
+    : m_pCommonData(nullptr),
+      m_resolution(INVALID),
+      m_foundExtremePlane(false),
+      m_foundAnyPlane(false),
+      m_numParallelPlanes(1),
+      m_maxSupportedDepth(0),
+      m_bSSE(0) {}
+
+SAPlanes::~SAPlanes() = default;
+
+void SAPlanes::Initialize(NACommonData* hub, Resolution res, int sse, int profiling,
+                          const std::vector<Vector2D<int> >& floorPoints, unsigned short maxSupportedDepth) {
     m_pCommonData = hub;
     m_resolution = res;
-    m_floorPoints = floorPoints;
-    if (IsValidResolution(res) &&
-        m_planeIdMap.AllocateData(static_cast<XnUInt32>(g_nXRes[res]), static_cast<XnUInt32>(g_nYRes[res])) ==
+    if (hub == nullptr || !IsValidResolution(res) ||
+        m_planeIdMap.AllocateData(static_cast<XnUInt32>(g_nXRes[res]), static_cast<XnUInt32>(g_nYRes[res])) !=
             XN_STATUS_OK) {
-        std::memset(m_planeIdMap.WritableData(), 0, m_planeIdMap.DataSize());
+        return;
+    }
+    std::memset(m_planeIdMap.WritableData(), 0, m_planeIdMap.DataSize());
+    const int orders = std::max(1, m_numParallelPlanes);
+    m_a2Planes.SetSize(SAPlaneData::kPlaneTypes, orders, false);
+    updateIter.m_maxNumOfPlanes = orders;
+    m_bSSE = sse;
+    m_maxSupportedDepth = maxSupportedDepth;
+    m_floorPoints = floorPoints;
+    m_shared.Init(hub, kHistogramBins, sse, res, kDownscaleFactor, kStencilStep,
+                  m_floorPoints.empty() ? nullptr : &m_floorPoints, maxSupportedDepth);
+    for (int order = 0; order < orders; ++order) {
+        for (int kind = 1; kind < SAPlaneData::kPlaneTypes; ++kind) {
+            m_a2Planes(kind, order).init(hub, order, static_cast<SAPlaneData::EPlaneType>(kind), profiling,
+                                         &m_shared);
+        }
     }
 }
 
-// Stand-in: no plane is searched, the floor stays absent.
-void SAPlanes::Update(const Array2D<unsigned short>&, int) {}
+const SAPlane& SAPlanes::Floor() const {
+    if (m_a2Planes.Rows() < SAPlaneData::kPlaneTypes || m_a2Planes.Columns() < 1) {
+        return m_noFloor;
+    }
+    return m_a2Planes(SAPlaneData::PLANE_FLOOR, 0);
+}
+
+int SAPlanes::PlaneTypeFromID(int id) {
+    if (id == 0) {
+        return 0;
+    }
+    const int kind = id % 5;
+    return kind == 0 ? 5 : kind;
+}
+
+int SAPlanes::PlaneOrderFromID(int id) {
+    if (id == 0) {
+        return 0;
+    }
+    return static_cast<int>(std::ceil(static_cast<float>(id) / 5.0f)) - 1;
+}
+
+void SAPlanes::Update(const Array2D<unsigned short>& background, int backgroundReset) {
+    if (!m_shared.IsValid() || m_planeIdMap.WritableData() == nullptr) {
+        return;
+    }
+    std::memset(m_planeIdMap.WritableData(), 0, m_planeIdMap.DataSize());
+    const int orders = m_a2Planes.Columns();
+    if (backgroundReset != 0) {
+        updateIter.Reset();
+    } else {
+        do {
+            ++updateIter;
+        } while (updateIter.m_PlaneOrder >= 2 &&
+                 !m_a2Planes(updateIter.m_PlaneType, updateIter.m_PlaneOrder - 1).m_hasSAPlane);
+    }
+    const int chosenKind = updateIter.m_PlaneType;
+    const int chosenOrder = updateIter.m_PlaneOrder;
+
+    m_foundExtremePlane = false;
+    m_foundAnyPlane = false;
+    for (int order = 0; order < orders; ++order) {
+        for (int kind = 1; kind < SAPlaneData::kPlaneTypes; ++kind) {
+            if ((kind != chosenKind || order != chosenOrder) && m_a2Planes(kind, order).m_hasSAPlane) {
+                Paint(m_a2Planes(kind, order), kind, order);
+            }
+        }
+    }
+    SAPlane& chosen = m_a2Planes(chosenKind, chosenOrder);
+    const bool wasPresent = chosen.m_hasSAPlane;
+    chosen.m_pCommonData = m_pCommonData;
+    chosen.update(background, backgroundReset);
+    if (chosen.m_hasSAPlane) {
+        Paint(chosen, chosenKind, chosenOrder);
+    } else if (wasPresent && chosenOrder > 0 && chosenOrder < m_numParallelPlanes - 1) {
+        // The planes beyond a lost one move down one order.
+        for (int order = chosenOrder; order < m_numParallelPlanes - 1 && m_a2Planes(chosenKind, order + 1).m_hasSAPlane;
+             ++order) {
+            m_a2Planes(chosenKind, order) = m_a2Planes(chosenKind, order + 1);
+        }
+    }
+}
+
+void SAPlanes::Paint(const SAPlane& slot, int kind, int order) {
+    SignSAPlane(slot, static_cast<SAPlaneData::EPlaneType>(kind), order);
+    m_foundAnyPlane = true;
+    if (order == 0) {
+        m_foundExtremePlane = true;
+    }
+}
+
+void SAPlanes::SignSAPlane(const SAPlane& slot, SAPlaneData::EPlaneType kind, int order) {
+    if (!slot.m_hasSAPlane) {
+        return;
+    }
+    const int width = g_nXRes[m_resolution];
+    const int height = g_nYRes[m_resolution];
+    const int minX = std::max<int>(slot.m_bounds.minX, 0);
+    const int maxX = std::min<int>(slot.m_bounds.maxX, width - 1);
+    const int minY = std::max<int>(slot.m_bounds.minY, 0);
+    const int maxY = std::min<int>(slot.m_bounds.maxY, height - 1);
+    if (minX >= maxX || minY >= maxY) {
+        return;
+    }
+    const Array2D<unsigned short>& shift = m_pCommonData->ShiftMap(m_resolution, 0);
+    if (shift.Columns() != width || shift.Rows() != height) {
+        return;
+    }
+    const int64_t A = SAPlane::FixedPoint10(slot.m_sol[0]);
+    const int64_t B = SAPlane::FixedPoint10(slot.m_sol[1]);
+    const int64_t C = SAPlane::FixedPoint10(slot.m_sol[2]);
+    const int band = static_cast<int>(slot.m_planeWidth);
+    const bool bandOnly = m_numParallelPlanes != 1;
+    const XnLabel label = static_cast<XnLabel>(PlaneIDFromPlaneTypeAndOrder(kind, order));
+    XnLabel* labels = m_planeIdMap.WritableData();
+    for (int y = minY; y < maxY; ++y) {
+        const unsigned short* row = shift.Data() + y * width;
+        for (int x = minX; x < maxX; ++x) {
+            const int v = row[x];
+            if (v == 0) {
+                continue;
+            }
+            const int64_t p = (A * x + B * y + C) >> 10;
+            if (v >= p - band && (!bandOnly || v <= p + band)) {
+                labels[y * width + x] = label;
+            }
+        }
+    }
+}
