@@ -91,6 +91,10 @@ void MotionDetectorByEdges::update(const Array2D<unsigned short>& shadowMap) {
     if (!SetMaps(m_pCommonData->DepthMap(m_resolution, 0), m_pCommonData->ShiftMap(m_resolution, 0), shadowMap)) {
         return;
     }
+    Detect();
+}
+
+void MotionDetectorByEdges::Detect() {
     XnUInt64 stamps[9] = {};
     xnOSGetHighResTimeStamp(&stamps[0]);
     if (m_bSSE != 0) {

@@ -62,6 +62,8 @@ public:
     // is not of the analysis size.
     bool SetMaps(const xn::DepthMetaData& depth, const Array2D<unsigned short>& shift,
                  const Array2D<unsigned short>& shadowMap);
+    // Every step on the maps set.
+    void Detect();
     // The steps of update.
     void derivateImage();
     void derivateImage_SSE();
