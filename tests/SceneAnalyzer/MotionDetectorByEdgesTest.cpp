@@ -43,6 +43,26 @@ std::string SlidingSlab() {
     return scene.str();
 }
 
+// Crafted maps of 160x120: depth, its shift through the device's table,
+// and no shadow.
+struct SlabMaps {
+    explicit SlabMaps(NACommonData& hub) : toShift(hub.m_pDepthToShift) {
+        EXPECT_EQ(XN_STATUS_OK, depth.AllocateData(160, 120));
+        shift.SetSize(120, 160, false);
+        shadow.SetSize(120, 160, false);
+        std::fill(shadow.Data(), shadow.Data() + shadow.Size(), 0);
+    }
+    void Set(int x, int y, int value) {
+        depth.WritableData()[y * 160 + x] = static_cast<XnDepthPixel>(value);
+        shift(y, x) = toShift[value];
+    }
+
+    const unsigned short* toShift;
+    xn::DepthMetaData depth;
+    Array2D<unsigned short> shift;
+    Array2D<unsigned short> shadow;
+};
+
 class MotionDetectorByEdgesTest : public ::testing::Test {
 protected:
     void Open(const std::string& scene, int sse = 1) {
@@ -117,38 +137,31 @@ TEST_F(MotionDetectorByEdgesTest, ASlidingSlabIsOneTrackedSuspect) {
 TEST_F(MotionDetectorByEdgesTest, CoupleAndBlockRules) {
     Open(kSlabRoom);
     ASSERT_TRUE(m_session.Next());
-    xn::DepthMetaData depth;
-    ASSERT_EQ(XN_STATUS_OK, depth.AllocateData(160, 120));
-    Array2D<unsigned short> shift;
-    shift.SetSize(120, 160, false);
-    Array2D<unsigned short> shadow;
-    shadow.SetSize(120, 160, false);
-    std::fill(shadow.Data(), shadow.Data() + shadow.Size(), 0);
-    XnDepthPixel* d = depth.WritableData();
-    std::fill(d, d + 160 * 120, 3200);
+    SlabMaps maps(m_session.Hub());
+    std::vector<int> d(160 * 120, 3200);
     // Rows 10-19: a one-pixel run at 2000 mm, then 2500 mm up to column
     // 30: the couple spans 10..30. Rows 40-49: a run sloping from 2000 mm
     // to 2800 mm in small steps (its ends 800 mm apart): no couple.
     for (int y = 10; y < 20; ++y) {
         d[y * 160 + 10] = 2000;
-        std::fill(d + y * 160 + 11, d + y * 160 + 31, 2500);
+        std::fill(d.begin() + y * 160 + 11, d.begin() + y * 160 + 31, 2500);
     }
     for (int y = 40; y < 50; ++y) {
         for (int x = 50; x <= 66; ++x) {
-            d[y * 160 + x] = static_cast<XnDepthPixel>(2000 + 50 * (x - 50));
+            d[y * 160 + x] = 2000 + 50 * (x - 50);
         }
     }
     // Rows 70-79 shifted by 4 columns from row 75 on (a run of 11 columns
     // overlapping by 7: less than 80 %), and one lone row 100.
     for (int y = 70; y < 80; ++y) {
         const int start = y < 75 ? 100 : 104;
-        std::fill(d + y * 160 + start, d + y * 160 + start + 11, 2000);
+        std::fill(d.begin() + y * 160 + start, d.begin() + y * 160 + start + 11, 2000);
     }
-    std::fill(d + 100 * 160 + 20, d + 100 * 160 + 40, 2000);
+    std::fill(d.begin() + 100 * 160 + 20, d.begin() + 100 * 160 + 40, 2000);
     for (int i = 0; i < 160 * 120; ++i) {
-        shift.Data()[i] = m_session.Hub().m_pDepthToShift[d[i]];
+        maps.Set(i % 160, i / 160, d[i]);
     }
-    ASSERT_TRUE(m_detector.SetMaps(depth, shift, shadow));
+    ASSERT_TRUE(m_detector.SetMaps(maps.depth, maps.shift, maps.shadow));
     m_detector.derivateImage();
     m_detector.createBlocks();
     struct Expected {
@@ -168,6 +181,52 @@ TEST_F(MotionDetectorByEdgesTest, CoupleAndBlockRules) {
         EXPECT_EQ(expected[i].startCol, blocks[i]->couples()[0].startCol);
         EXPECT_EQ(expected[i].endCol, blocks[i]->couples()[0].endCol);
     }
+}
+
+// A frame of more blocks than the pool holds keeps the first 2000 and
+// counts the couples that found no block; a block keeps at most 500
+// couples.
+TEST_F(MotionDetectorByEdgesTest, BlocksAndCouplesBeyondTheirLimitsAreDropped) {
+    Open(kSlabRoom);
+    ASSERT_TRUE(m_session.Next());
+    SlabMaps maps(m_session.Hub());
+    // Runs of two columns at 5 m with one column at 6 m between them, every
+    // other row one column to the right: no run continues another.
+    for (int y = 0; y < 120; ++y) {
+        for (int x = 0; x < 160; ++x) {
+            maps.Set(x, y, (x + y % 2) % 3 == 2 ? 6000 : 5000);
+        }
+    }
+    ASSERT_TRUE(m_detector.SetMaps(maps.depth, maps.shift, maps.shadow));
+    m_detector.derivateImage();
+    m_detector.createBlocks();
+    int couples = 0;
+    for (int y = 0; y < 120; ++y) {
+        bool open = false;
+        for (int x = 0; x < 160; ++x) {
+            const short code = m_detector.der()(y, x);
+            if (code == 1) {
+                open = true;
+            } else if (code == -1 && open) {
+                ++couples;
+                open = false;
+            }
+        }
+    }
+    ASSERT_GT(couples, MotionDetectorByEdges::kMaxBlocks);
+    // (Runs cut short by the row's end fail the width test.)
+    EXPECT_GT(m_detector.droppedBlocks(), couples - MotionDetectorByEdges::kMaxBlocks - 120);
+    EXPECT_LE(m_detector.droppedBlocks(), couples - MotionDetectorByEdges::kMaxBlocks);
+    // Every block holds one couple: none is long enough to stay.
+    EXPECT_EQ(0, m_detector.blockCount());
+
+    Block block;
+    const Couple couple = {0, 1, 5, 2000, 2000};
+    for (int i = 0; i < Block::kMaxCouples; ++i) {
+        ASSERT_TRUE(block.pushCouple(couple));
+    }
+    EXPECT_FALSE(block.pushCouple(couple));
+    EXPECT_EQ(Block::kMaxCouples, block.count());
 }
 
 // The motion test: both sides must lie more than 200 mm from where they

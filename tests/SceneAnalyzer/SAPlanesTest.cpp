@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -334,6 +335,30 @@ TEST_F(SAPlanesTest, EightPixelMarkingAndRefitEqualThePlainOnes) {
             ASSERT_EQ(0, std::memcmp(&plainFit.m_plane, &eightFit.m_plane, sizeof(plainFit.m_plane)));
         }
     }
+}
+
+// The exhaustive fit's chunk length and the coefficient tables belong to
+// each initialisation: a plane set at 320x240 after one at 160x120 gets
+// chunks short enough for its own sums, and the tables cover every shift
+// of the device.
+TEST_F(SAPlanesTest, ChunkingAndCoefficientsFollowEachInitialisation) {
+    Open();
+    uint32_t chunks[2] = {0, 0};
+    int index = 0;
+    for (const Resolution res : {QQVGA, QVGA}) {
+        CSAPlanesCommonData shared;
+        shared.Init(&m_session.Hub(), 100, 1, res, 2, 4, nullptr, 8000);
+        ASSERT_TRUE(shared.IsValid());
+        const uint64_t largest = std::max(g_nXRes[res], g_nYRes[res]);
+        const uint64_t deepest = m_session.Hub().m_pDepthToShift[m_session.Hub().m_sensorParams.nDeviceMaxDepthValue];
+        EXPECT_EQ(largest * std::max(largest, deepest), shared.m_nMaxValue);
+        EXPECT_LE(static_cast<uint64_t>(shared.m_nMaxValue) * shared.m_nPointsPerThread, 4294967295u);
+        EXPECT_EQ(static_cast<int>(m_session.Hub().m_nShiftTableSize), shared.m_nCoeffCount);
+        EXPECT_EQ(static_cast<int>(std::floor(m_session.Hub().S2DNormCoeff31(1000.0f) * 16384.0 + 0.5)),
+                  shared.m_pCoeff31[1000]);
+        chunks[index++] = shared.m_nPointsPerThread;
+    }
+    EXPECT_LT(chunks[1], chunks[0]);
 }
 
 // Plane ids and the update walk.
