@@ -65,7 +65,9 @@ void CSAPlanesCommonData::Init(NACommonData* hub, int bins, int useSSE, Resoluti
     m_bValid = false;
     m_pCommonData = hub;
     m_resolution = resolution;
-    if (hub == nullptr || !IsValidResolution(resolution) || factor <= 0 || bins < 3) {
+    // Without the conversions of the resolution there is nothing to search.
+    if (hub == nullptr || !IsValidResolution(resolution) || factor <= 0 || bins < 3 ||
+        hub->m_pWorldPointConverters[resolution] == nullptr || hub->m_pDepthToShift == nullptr) {
         return;
     }
     m_nXRes = g_nXRes[resolution];

@@ -7,6 +7,8 @@
 
 #include "NACommon/NACommonData.h"
 #include "QuorLibrary/Utilities/FatalError.h"
+#include "QuorLibrary/Utilities/Serialization.h"
+#include "SceneAnalyzer/SAStateSimilarity.h"
 
 void SAPlaneSums::AddRow(int y, const SAPlaneRowSums& row) {
     if (row.n == 0) {
@@ -87,7 +89,7 @@ void SAPlane::SetPointers(CSAPlanesCommonData* shared) {
     m_first.m_pMarks = &shared->m_marks[1];
     m_second.m_pMarks = &shared->m_marks[2];
     for (Array2D<unsigned short>& marks : shared->m_marks) {
-        std::memset(marks.Data(), 0, sizeof(unsigned short) * static_cast<size_t>(marks.Size()));
+        std::fill(marks.Data(), marks.Data() + marks.Size(), 0);
     }
 }
 
@@ -189,7 +191,7 @@ void SAPlane::ResetSAPlane(SAPlaneData* data) const {
     data->m_quality = -1000000.0f;
     data->m_hasSAPlane = false;
     if (data->m_pMarks != nullptr) {
-        std::memset(data->m_pMarks->Data(), 0, sizeof(unsigned short) * static_cast<size_t>(data->m_pMarks->Size()));
+        std::fill(data->m_pMarks->Data(), data->m_pMarks->Data() + data->m_pMarks->Size(), 0);
     }
 }
 
@@ -379,4 +381,39 @@ void SAPlane::CalcRealWorldPlane(SAPlaneData* data) const {
     const Resolution res = m_pShared->m_resolution;
     data->m_plane.m_normal = m_pCommonData->ConvertPlaneNormalS2D(Vector3D<float>(a, b, -1.0f), reference, res);
     data->m_plane.m_point = m_pCommonData->ShiftToDepth(res, reference);
+}
+
+void SAPlane::WriteBinary(std::ostream& out) const {
+    SAPlaneData::WriteBinary(out);
+    vela_serialization::WriteRaw(out, m_planeOrder);
+    vela_serialization::WriteRaw(out, m_planeWidth);
+    vela_serialization::WriteRaw(out, m_maxQuality);
+}
+
+bool SAPlane::ReadBinary(std::istream& in) {
+    SAPlaneData plane;
+    int32_t order = 0;
+    uint32_t width = 0;
+    float best = 0.0f;
+    if (!plane.ReadBinary(in) || !vela_serialization::ReadRaw(in, order) ||
+        !vela_serialization::ReadRaw(in, width) || !vela_serialization::ReadRaw(in, best)) {
+        vela_serialization::MarkFailed(in);
+        return false;
+    }
+    static_cast<SAPlaneData&>(*this) = plane;
+    m_pMarks = nullptr;
+    m_first.m_type = m_type;
+    m_second.m_type = m_type;
+    m_planeOrder = order;
+    m_planeWidth = width;
+    m_maxQuality = best;
+    return true;
+}
+
+bool SAPlane::CheckSimilarity(const SAPlane& a, const SAPlane& b, std::string* message) {
+    using vela_sa_state::Differs;
+    return SAPlaneData::CheckSimilarity(a, b, message) &&
+           !(Differs(a.m_planeOrder != b.m_planeOrder, "m_planeOrder", message) ||
+             Differs(a.m_planeWidth != b.m_planeWidth, "m_planeWidth", message) ||
+             Differs(a.m_maxQuality != b.m_maxQuality, "m_maxQuality", message));
 }

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <string>
 
 #include "QuorLibrary/Utilities/Array2D.h"
 #include "SceneAnalyzer/CSAPlanesCommonData.h"
@@ -107,6 +108,14 @@ public:
     // Fixed-point coefficients of m_sol at 10 fraction bits (halves away
     // from zero).
     static int32_t FixedPoint10(float value);
+
+    // Raw state: the current plane, the order, the band and the best
+    // quality. Reading leaves the current plane without a mark map (until
+    // SetPointers) and gives the scratch records its kind; false, with the
+    // slot unchanged, on a short or malformed state.
+    void WriteBinary(std::ostream& out) const;
+    bool ReadBinary(std::istream& in);
+    static bool CheckSimilarity(const SAPlane& a, const SAPlane& b, std::string* message);
 
     SAPlaneData& Current() { return *this; }
     const SAPlaneData& Current() const { return *this; }

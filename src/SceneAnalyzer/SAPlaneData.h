@@ -7,6 +7,9 @@
 // it. With it the evaluation of its last marking against the background.
 
 #include <cstdint>
+#include <istream>
+#include <ostream>
+#include <string>
 
 #include "QuorLibrary/Math/Plane.h"
 #include "QuorLibrary/Utilities/Array2D.h"
@@ -41,6 +44,13 @@ public:
     bool IsLegal() const;
     // The normal's component along the kind's direction (0 for no kind).
     float DirectionalComponent() const;
+
+    // Raw state in a fixed order, without the mark map. ReadBinary refuses a
+    // kind that does not exist and then leaves the record as it was.
+    void WriteBinary(std::ostream& out) const;
+    bool ReadBinary(std::istream& in);
+    // False at the first differing member, naming it in message ("In %s: ").
+    static bool CheckSimilarity(const SAPlaneData& a, const SAPlaneData& b, std::string* message);
 
     float m_sol[3];
     Plane<float> m_plane;

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "NACommon/NACommonData.h"
+#include "QuorLibrary/Utilities/Serialization.h"
+#include "SceneAnalyzer/SAStateSimilarity.h"
 
 namespace {
 
@@ -74,7 +76,9 @@ int SAPlanes::PlaneOrderFromID(int id) {
 }
 
 void SAPlanes::Update(const Array2D<unsigned short>& background, int backgroundReset) {
-    if (!m_shared.IsValid() || m_planeIdMap.WritableData() == nullptr) {
+    if (!m_shared.IsValid() || m_planeIdMap.WritableData() == nullptr ||
+        m_a2Planes.Rows() < SAPlaneData::kPlaneTypes || m_a2Planes.Columns() < 1 ||
+        background.Columns() != m_shared.m_nXRes || background.Rows() != m_shared.m_nYRes) {
         return;
     }
     std::memset(m_planeIdMap.WritableData(), 0, m_planeIdMap.DataSize());
@@ -159,4 +163,131 @@ void SAPlanes::SignSAPlane(const SAPlane& slot, SAPlaneData::EPlaneType kind, in
             }
         }
     }
+}
+
+void SAPlanes::WriteBinary(std::ostream& out) const {
+    using vela_serialization::WriteRaw;
+    WriteRaw(out, static_cast<int32_t>(m_a2Planes.Rows()));
+    WriteRaw(out, static_cast<int32_t>(m_a2Planes.Columns()));
+    for (int i = 0; i < m_a2Planes.Size(); ++i) {
+        m_a2Planes.Data()[i].WriteBinary(out);
+    }
+    WriteRaw(out, m_foundExtremePlane);
+    WriteRaw(out, m_foundAnyPlane);
+    WriteRaw(out, m_numParallelPlanes);
+    WriteRaw(out, updateIter.m_maxNumOfPlanes);
+    WriteRaw(out, updateIter.m_PlaneOrder);
+    WriteRaw(out, updateIter.m_PlaneType);
+    WriteRaw(out, static_cast<int32_t>(m_resolution));
+    WriteRaw(out, m_maxSupportedDepth);
+    WriteRaw(out, m_bSSE);
+    WriteRaw(out, static_cast<int32_t>(m_floorPoints.size()));
+    for (const Vector2D<int>& p : m_floorPoints) {
+        WriteRaw(out, static_cast<int32_t>(p.x));
+        WriteRaw(out, static_cast<int32_t>(p.y));
+    }
+}
+
+bool SAPlanes::ReadBinary(std::istream& in) {
+    using vela_serialization::ReadRaw;
+    const auto fail = [&in]() {
+        vela_serialization::MarkFailed(in);
+        return false;
+    };
+    int32_t rows = 0;
+    int32_t columns = 0;
+    if (!ReadRaw(in, rows) || !ReadRaw(in, columns) || rows != SAPlaneData::kPlaneTypes || columns < 1 ||
+        columns > kMaxOrders) {
+        return fail();
+    }
+    Array2D<SAPlane> slots;
+    slots.SetSize(rows, columns, false);
+    for (int kind = 0; kind < rows; ++kind) {
+        for (int order = 0; order < columns; ++order) {
+            // Each row holds its own kind (row 0 none), each column its order.
+            SAPlane& slot = slots(kind, order);
+            if (!slot.ReadBinary(in) || slot.m_type != kind || (kind > 0 && slot.m_planeOrder != order)) {
+                return fail();
+            }
+        }
+    }
+    bool extreme = false;
+    bool any = false;
+    int32_t parallel = 0;
+    CCyclicPlaneUpdateIerator iter;
+    int32_t resolution = 0;
+    unsigned short maxDepth = 0;
+    int32_t sse = 0;
+    int32_t count = 0;
+    if (!ReadRaw(in, extreme) || !ReadRaw(in, any) || !ReadRaw(in, parallel) || !ReadRaw(in, iter.m_maxNumOfPlanes) ||
+        !ReadRaw(in, iter.m_PlaneOrder) || !ReadRaw(in, iter.m_PlaneType) || !ReadRaw(in, resolution) ||
+        !ReadRaw(in, maxDepth) || !ReadRaw(in, sse) || !ReadRaw(in, count)) {
+        return fail();
+    }
+    // The schedule must name a slot of the set (or its ended state).
+    const bool ended = iter.m_PlaneOrder == -1 && iter.m_PlaneType == CPlaneUpdateIeratorBASE::kLastKind + 1;
+    const bool inSet = iter.m_PlaneOrder >= 0 && iter.m_PlaneOrder < columns &&
+                       iter.m_PlaneType >= CPlaneUpdateIeratorBASE::kFirstKind &&
+                       iter.m_PlaneType <= CPlaneUpdateIeratorBASE::kLastKind;
+    if (parallel != columns || iter.m_maxNumOfPlanes != columns || !(ended || inSet) ||
+        !IsValidResolution(static_cast<Resolution>(resolution)) || count < 0 || count > kMaxStoredPoints) {
+        return fail();
+    }
+    std::vector<Vector2D<int> > points;
+    for (int32_t i = 0; i < count; ++i) {
+        int32_t x = 0;
+        int32_t y = 0;
+        if (!ReadRaw(in, x) || !ReadRaw(in, y)) {
+            return fail();
+        }
+        points.emplace_back(x, y);
+    }
+
+    m_a2Planes.Swap(slots);
+    m_foundExtremePlane = extreme;
+    m_foundAnyPlane = any;
+    m_numParallelPlanes = parallel;
+    updateIter = iter;
+    m_resolution = static_cast<Resolution>(resolution);
+    m_maxSupportedDepth = maxDepth;
+    m_bSSE = sse;
+    m_floorPoints.swap(points);
+    const int width = g_nXRes[m_resolution];
+    const int height = g_nYRes[m_resolution];
+    if (static_cast<int>(m_planeIdMap.XRes()) != width || static_cast<int>(m_planeIdMap.YRes()) != height ||
+        m_planeIdMap.WritableData() == nullptr) {
+        if (m_planeIdMap.AllocateData(static_cast<XnUInt32>(width), static_cast<XnUInt32>(height)) == XN_STATUS_OK) {
+            std::memset(m_planeIdMap.WritableData(), 0, m_planeIdMap.DataSize());
+        }
+    }
+    m_shared.Init(m_pCommonData, kHistogramBins, m_bSSE, m_resolution, kDownscaleFactor, kStencilStep,
+                  m_floorPoints.empty() ? nullptr : &m_floorPoints, m_maxSupportedDepth);
+    for (int i = 0; i < m_a2Planes.Size(); ++i) {
+        m_a2Planes.Data()[i].m_pCommonData = m_pCommonData;
+        m_a2Planes.Data()[i].SetPointers(&m_shared);
+    }
+    return true;
+}
+
+bool SAPlanes::CheckSimilarity(const SAPlanes& a, const SAPlanes& b, std::string* message) {
+    using vela_sa_state::Differs;
+    if (a.m_a2Planes.Size() != b.m_a2Planes.Size()) {
+        if (message != nullptr) {
+            *message = "m_size is different\n";
+        }
+        return false;
+    }
+    for (int i = 0; i < a.m_a2Planes.Size(); ++i) {
+        std::string inner;
+        if (!SAPlane::CheckSimilarity(a.m_a2Planes.Data()[i], b.m_a2Planes.Data()[i], &inner)) {
+            return !Differs(true, "m_a2Planes", message, "In item " + std::to_string(i) + ": " + inner);
+        }
+    }
+    return !(Differs(a.m_foundExtremePlane != b.m_foundExtremePlane, "m_foundExtremePlane", message) ||
+             Differs(a.m_foundAnyPlane != b.m_foundAnyPlane, "m_foundAnyPlane", message) ||
+             Differs(a.m_numParallelPlanes != b.m_numParallelPlanes, "m_numParallelPlanes", message) ||
+             Differs(a.updateIter.m_maxNumOfPlanes != b.updateIter.m_maxNumOfPlanes ||
+                         a.updateIter.m_PlaneType != b.updateIter.m_PlaneType ||
+                         a.updateIter.m_PlaneOrder != b.updateIter.m_PlaneOrder,
+                     "updateIter", message));
 }

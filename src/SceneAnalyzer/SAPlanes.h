@@ -9,6 +9,9 @@
 // segmentation and the skeleton read.
 
 #include <cstdint>
+#include <istream>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "QuorLibrary/Math/Plane.h"
@@ -39,6 +42,18 @@ public:
     // Labels the pixels of the frame's shift map on (or behind) one present
     // plane with its id.
     void SignSAPlane(const SAPlane& slot, SAPlaneData::EPlaneType kind, int order);
+
+    // Raw state: the slots, flags, schedule, resolution and settings. Reading
+    // (the hub must be set) rebuilds the slots and the shared data; a state
+    // that is short or does not describe a plane set (6 kinds, its orders,
+    // a resolution, at most kMaxStoredPoints floor points) is refused and
+    // the set left as it was. The plane-id map is kept unless the state's
+    // resolution needs another size.
+    static constexpr int kMaxOrders = 64;
+    static constexpr int kMaxStoredPoints = 1 << 16;
+    void WriteBinary(std::ostream& out) const;
+    bool ReadBinary(std::istream& in);
+    static bool CheckSimilarity(const SAPlanes& a, const SAPlanes& b, std::string* message);
 
     // Plane ids: kind + 5 x order; 0 is no plane.
     static int PlaneTypeFromID(int id);

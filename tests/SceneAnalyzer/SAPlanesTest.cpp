@@ -13,6 +13,8 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "HandCameraSession.h"
@@ -359,6 +361,58 @@ TEST_F(SAPlanesTest, ChunkingAndCoefficientsFollowEachInitialisation) {
         chunks[index++] = shared.m_nPointsPerThread;
     }
     EXPECT_LT(chunks[1], chunks[0]);
+}
+
+// The set's state survives a round trip and the loaded set goes on
+// tracking; CheckSimilarity names the first differing member; a short or
+// malformed state is refused and leaves the set as it was.
+TEST_F(SAPlanesTest, TheStateRoundTrips) {
+    Open();
+    Array2D<unsigned short> background = Background();
+    SAPlanes planes;
+    planes.Initialize(&m_session.Hub(), QQVGA, 1, 0, {}, 8000);
+    planes.Update(background, 1);
+    planes.Update(background, 0);
+    ASSERT_TRUE(planes.Floor().m_hasSAPlane);
+    std::ostringstream out(std::ios::binary);
+    planes.WriteBinary(out);
+    const std::string state = out.str();
+
+    SAPlanes loaded;
+    loaded.m_pCommonData = &m_session.Hub();
+    std::istringstream in(state, std::ios::binary);
+    ASSERT_TRUE(loaded.ReadBinary(in));
+    std::string message;
+    EXPECT_TRUE(SAPlanes::CheckSimilarity(planes, loaded, &message)) << message;
+    for (int frame = 0; frame < 5; ++frame) {
+        planes.Update(background, 0);
+        loaded.Update(background, 0);
+    }
+    EXPECT_TRUE(SAPlanes::CheckSimilarity(planes, loaded, &message)) << message;
+    EXPECT_TRUE(loaded.Floor().m_hasSAPlane);
+    EXPECT_EQ(0, std::memcmp(planes.m_planeIdMap.Data(), loaded.m_planeIdMap.Data(), planes.m_planeIdMap.DataSize()));
+
+    loaded.Slot(1, 0).m_quality += 1.0f;
+    EXPECT_FALSE(SAPlanes::CheckSimilarity(planes, loaded, &message));
+    EXPECT_EQ("In m_a2Planes: In item 1: In m_quality: ", message);
+
+    // Cut short, and with a slot of a kind that does not exist.
+    for (const size_t cut : {size_t{7}, state.size() / 2, state.size() - 1}) {
+        SAPlanes refused;
+        refused.m_pCommonData = &m_session.Hub();
+        std::istringstream shortIn(state.substr(0, cut), std::ios::binary);
+        EXPECT_FALSE(refused.ReadBinary(shortIn)) << cut;
+        EXPECT_EQ(0, refused.m_a2Planes.Size());
+    }
+    std::string badKind = state;
+    // The kind of slot (1, 0): after the counts, slot (0, 0) and the slot's
+    // fields up to its kind.
+    const size_t slotBytes = (state.size() - 8 - 1 - 1 - 4 * 4 - 4 - 2 - 4 - 4) / 6;
+    const int32_t seven = 7;
+    std::memcpy(&badKind[8 + slotBytes + slotBytes - 12 - 4], &seven, 4);
+    std::istringstream badIn(badKind, std::ios::binary);
+    EXPECT_FALSE(loaded.ReadBinary(badIn));
+    EXPECT_TRUE(loaded.Floor().m_hasSAPlane);
 }
 
 // Plane ids and the update walk.
