@@ -122,9 +122,9 @@ struct ReplayedMaps {
 };
 
 // One frame of the analyzer as the user tracker runs it: the hub's update,
-// shadow filling, the background model and the (so far empty) later
-// stages, at the analysis resolution of the argument (2: 160x120, the
-// tracker's default; 3: 320x240).
+// shadow filling, the background model, motion detection, the planes and
+// the segmentation, at the analysis resolution of the argument (2:
+// 160x120, the tracker's default; 3: 320x240).
 void BM_SceneAnalyzerFrame(benchmark::State& state) {
     Camera camera;
     if (!camera.Ready()) {
