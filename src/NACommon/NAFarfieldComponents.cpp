@@ -34,7 +34,8 @@ void NAFarfield::PrepareBorderMap(const Box2D<int>& band, int& left, int& right)
 
 void NAFarfield::ClearOutsideColumns(uint16_t* row, int left, int right) const {
     const int width = m_nXRes;
-    std::fill(row, row + std::min(std::max(left + 1, 0), width), uint16_t(0));
+    // An empty box's left side is the largest int: no column lies after it.
+    std::fill(row, row + std::min<int64_t>(std::max<int64_t>(int64_t{left} + 1, 0), width), uint16_t(0));
     std::fill(row + std::min(std::max(right, 0), width), row + width, uint16_t(0));
 }
 
