@@ -4,7 +4,7 @@
 
 #include "QuorLibrary/SensorUtilities/Resolution.h"
 
-SAPlanes::SAPlanes() : m_pCommonData(nullptr), m_resolution(INVALID) {}
+SAPlanes::SAPlanes() : m_pCommonData(nullptr), m_resolution(INVALID), m_foundExtremePlane(false) {}
 
 void SAPlanes::Initialize(NACommonData* hub, Resolution res, int, int, const std::vector<Vector2D<int> >& floorPoints,
                           unsigned short) {

@@ -42,6 +42,9 @@ public:
     NACommonData* m_pCommonData;
     Resolution m_resolution;
     xn::SceneMetaData m_planeIdMap;
+    // A plane of order 0 was painted into the map in the last update
+    // (stand-in: never).
+    bool m_foundExtremePlane;
 
 private:
     SAPlane m_floor;
