@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "AnalyzerCameraFixture.h"
 #include "HandCameraSession.h"
 #include "NACommon/NACommonData.h"
 #include "SceneAnalyzer/ConverterLookups.h"
@@ -20,20 +21,8 @@
 
 namespace {
 
-class SegmentationOnCameraTest : public ::testing::Test {
+class SegmentationOnCameraTest : public vela_test::AnalyzerCameraFixture {
 protected:
-    void Open(const std::string& scene) {
-        ASSERT_TRUE(m_session.OpenScene(scene, 320, 240)) << m_session.Error();
-        m_analyzer.reset(new SceneAnalyzer);
-        ASSERT_TRUE(m_analyzer->Initialize(&m_session.Hub(), m_session.Node(), SAConfiguration(), nullptr));
-    }
-    bool Next() {
-        if (!m_session.Next()) {
-            return false;
-        }
-        m_analyzer->Update(nullptr, 1);
-        return true;
-    }
     Segmentation& Seg() { return m_analyzer->GetSegmentation(); }
 
     // The person's box at the analysis resolution (every second pixel of
@@ -75,9 +64,6 @@ protected:
         return std::sqrt((centre.x - truth.x) * (centre.x - truth.x) + (centre.y - truth.y) * (centre.y - truth.y) +
                          (centre.z - truth.z) * (centre.z - truth.z));
     }
-
-    hand_test_kit::CameraSession m_session;
-    std::unique_ptr<SceneAnalyzer> m_analyzer;
 };
 
 // A person walks in once the room is learnt; a user started from a box
