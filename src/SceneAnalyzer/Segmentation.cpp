@@ -109,13 +109,10 @@ void Segmentation::init(NACommonData* hub, Resolution res, int sse, int profilin
     if (hub == nullptr || !IsValidResolution(res) || hub->m_pWorldPointConverters[res] == nullptr) {
         return;
     }
-    const xn::DepthMetaData& depth = hub->DepthMap(res, 0);
-    m_width = static_cast<int>(depth.XRes());
-    m_height = static_cast<int>(depth.YRes());
-    if (m_width <= 0 || m_height <= 0) {
-        m_width = g_nXRes[res];
-        m_height = g_nYRes[res];
-    }
+    // The hub's maps at res have the resolution's size (streams are never
+    // cropped).
+    m_width = g_nXRes[res];
+    m_height = g_nYRes[res];
     m_width8 = m_width / 8;
     m_pixelCount = m_width * m_height;
     const NAConversions::SensorParameters& params = hub->m_sensorParams;
