@@ -2,14 +2,13 @@
 // the centre history, robust data, component lists, a slot's lives and the
 // text form. The converter is the fake sensor's at 160x120.
 
-#include "SceneAnalyzer/User.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "../NACommon/NAFarfieldTestSupport.h"
 #include "SceneAnalyzer/ConverterLookups.h"
+#include "SceneAnalyzer/User.h"
 
 namespace {
 
@@ -46,7 +45,8 @@ TEST_F(UserTest, ASlotIsDefinedFromConstructionAndStartsEachLifeAfresh) {
     EXPECT_EQ(3, user.id());
     // The box's rows span the body height at its far depth.
     const int cy = Converter().m_nCenterY;
-    EXPECT_EQ(Converter().LengthAtDepthInt(2500, cy - 10) - Converter().LengthAtDepthInt(2500, cy - 100), user.height());
+    EXPECT_EQ(Converter().LengthAtDepthInt(2500, cy - 10) - Converter().LengthAtDepthInt(2500, cy - 100),
+              user.height());
     for (int i = 0; i < 5; ++i) {
         Update(user, 100);
     }
