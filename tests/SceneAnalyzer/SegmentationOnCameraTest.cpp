@@ -11,6 +11,7 @@
 #include <climits>
 #include <cmath>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "AnalyzerCameraFixture.h"
@@ -18,6 +19,7 @@
 #include "NACommon/NACommonData.h"
 #include "SceneAnalyzer/ConverterLookups.h"
 #include "SceneAnalyzer/SceneAnalyzer.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -208,6 +210,46 @@ TEST_F(SegmentationOnCameraTest, TwoPeopleWhoMeetAreHeldAsATouchingPair) {
     EXPECT_LT(firstTouching, 140);
     EXPECT_GT(lastTouching, 175);
     EXPECT_LT(lastTouching, 200);
+}
+
+// Profiling times each step of a frame: a header line, then per frame the
+// values of the steps and the total; while the background model sees the
+// camera move, the steps that need a settled background are skipped and
+// seven zeros stand in their place.
+TEST_F(SegmentationOnCameraTest, ProfilingTimesEachStep) {
+    vela_test::TempDir dir;
+    vela_test::ScopedCwd cwd(dir.Path());
+    ASSERT_TRUE(
+        m_session.OpenScene("camera resolution=320x240\nframes count=40\nwall z=4000\nwall x=-1500\n"
+                            "box center=300,500,2500\npan 0.3..1.2 rate=30\n",
+                            320, 240))
+        << m_session.Error();
+    SAConfiguration configuration;
+    configuration.m_profiling = {1, -1, -1};
+    m_analyzer.reset(new SceneAnalyzer);
+    ASSERT_TRUE(m_analyzer->Initialize(&m_session.Hub(), m_session.Node(), configuration, nullptr));
+    m_analyzer->SetProfFolder(dir.Path().c_str());
+    Skip(35);
+    m_analyzer.reset();
+    std::istringstream lines(vela_test::ReadWholeFile(dir.File("segmentationProf.csv")));
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(0u, line.find("UpdateFrame(Seg),  DepthForCC,  Detector.Run(Seg),  DerivateLabels,  ComputeImageDiff\t"));
+    EXPECT_EQ(26, std::count(line.begin(), line.end(), ','));
+    int frames = 0;
+    int skipped = 0;
+    while (std::getline(lines, line)) {
+        ++frames;
+        const int values = static_cast<int>(std::count(line.begin(), line.end(), ',')) + 1;
+        ASSERT_TRUE(values == 28 || values == 29) << line;
+        if (values == 28) {
+            ++skipped;
+            EXPECT_NE(std::string::npos, line.find(",  0,  0,  0,  0,  0,  0,  0,  ")) << line;
+        }
+    }
+    EXPECT_EQ(35, frames);
+    EXPECT_GT(skipped, 0);
+    EXPECT_LT(skipped, 35);
 }
 
 }  // namespace

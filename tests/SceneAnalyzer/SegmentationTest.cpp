@@ -221,6 +221,49 @@ TEST_F(SegmentationUsersTest, TheRemapGivesLabelsBeyondTheComponentsNoUser) {
     EXPECT_EQ(0, labels[0]);
 }
 
+// A user mostly in the foreground turns its foreground state on once it has
+// left the box it was found in: behind it, beside it, mostly off it, or
+// with its pixels there spanning less than half its width.
+TEST_F(SegmentationUsersTest, UsersThatLeaveTheirFirstBoxAreForeground) {
+    struct Case {
+        const char* name;
+        Box3D<int> box;
+        int left;  // the user's pixels inside the first box, columns
+        int right;
+        bool on;
+    };
+    const Box3D<int> first(Vector3D<int>(60, 10, 2000), Vector3D<int>(80, 100, 2200));
+    const Case cases[] = {
+        {"behind", Box3D<int>(Vector3D<int>(60, 10, 2201), Vector3D<int>(80, 100, 2400)), 60, 80, true},
+        {"beside", Box3D<int>(Vector3D<int>(80, 10, 2000), Vector3D<int>(100, 100, 2200)), 80, 80, true},
+        {"mostly off", Box3D<int>(Vector3D<int>(71, 10, 2000), Vector3D<int>(91, 100, 2200)), 71, 80, true},
+        {"narrow there", Box3D<int>(Vector3D<int>(60, 10, 2000), Vector3D<int>(80, 100, 2200)), 60, 69, true},
+        {"in place", Box3D<int>(Vector3D<int>(62, 10, 2000), Vector3D<int>(82, 100, 2200)), 62, 80, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Build(1);
+        Segmentation& s = Seg();
+        User& user = Alive(1, first);
+        user.m_box = c.box;
+        user.m_area = 100;
+        user.m_fgArea = 51;
+        std::fill(Labels(), Labels() + kWidth * kHeight, 0);
+        Paint(Labels(), c.left, 10, c.right, 100, 1);
+        s.updateUserFgState();
+        EXPECT_EQ(c.on, user.isFg());
+        EXPECT_EQ(!c.on, user.m_neverFg);
+    }
+    // Half foreground is not enough.
+    Build(1);
+    User& user = Alive(1, first);
+    user.m_box = cases[0].box;
+    user.m_area = 100;
+    user.m_fgArea = 50;
+    Seg().updateUserFgState();
+    EXPECT_FALSE(user.isFg());
+}
+
 TEST(TouchingEventTest, MinimumAreaOfAPair) {
     EXPECT_EQ(810000, TouchingEvent(1, 2, 1, 0, 0, Vector2D<int>(0, 0), 1800, 1000, 500000).MinimumArea());
     EXPECT_EQ(900000, TouchingEvent(1, 2, 1, 0, 0, Vector2D<int>(0, 0), 1800, 1000, 900000).MinimumArea());
