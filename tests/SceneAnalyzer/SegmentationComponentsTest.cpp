@@ -273,6 +273,20 @@ TEST_F(SegmentationComponentsTest, MeasuresFromRunListsTwins) {
     }
 }
 
+// A far component over the whole frame sums more than 32 bits of
+// fixed-point area before its sums become square millimetres.
+TEST_F(SegmentationComponentsTest, AFarComponentOverTheFrameKeepsItsArea) {
+    Depth(Flat(7900));
+    PrevDepth(Flat(0));
+    Foreground(Flat(1));
+    Components();
+    ASSERT_EQ(1, Seg().m_numCCs);
+    const long long pixelArea = scene_analysis::PixelArea(Converter(), 7900);
+    ASSERT_GT(pixelArea * kWidth * kHeight, 2147483647LL);
+    EXPECT_EQ(pixelArea * kWidth * kHeight >> Converter().m_nAreaShift, Seg().m_ccArea[1]);
+    EXPECT_EQ(Seg().m_ccArea[1], Seg().m_ccFgArea[1]);
+}
+
 TEST_F(SegmentationComponentsTest, AComponentTooDenseForTheOverlapIsNotInTheBox) {
     Segmentation& s = Seg();
     Give(1, 0, 1000, Box3D<int>(Vector3D<int>(0, 0, 0), Vector3D<int>(9, 9, 3000)));

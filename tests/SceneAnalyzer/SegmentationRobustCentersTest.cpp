@@ -162,14 +162,16 @@ TEST_F(RobustCentersTest, AnEmptyStretchInDepthCutsTheUser) {
 }
 
 // Depth bins of 8 mm reach 4792 mm: a user beyond is measured in x, and
-// its depths stay out of the bins.
+// its depths stay out of the bins. Its parts' depths times their areas pass
+// 32 bits.
 TEST_F(RobustCentersTest, AFarUserStaysInsideTheHistograms) {
-    Part(40, 40, 49, 79, 6000);
-    Part(50, 60, 55, 60, 6000);
-    Part(56, 40, 65, 79, 6500);
+    Part(40, 40, 49, 79, 7500);
+    Part(50, 60, 55, 60, 7500);
+    Part(56, 40, 65, 79, 7900);
     User& user = Run();
     EXPECT_EQ(52, user.m_splitColumn);
     EXPECT_EQ(-1, user.m_splitZFar);
+    EXPECT_NEAR(7900, user.m_robustCenter.z, 10);
     Seg().InjectUser(Box3D<int>());
     EXPECT_EQ(1u, Seg().m_injections.size());
     for (int b = 0; b < Segmentation::kHistBins; ++b) {

@@ -34,6 +34,7 @@ TEST_F(SegmentationUsersTest, IdsAreHandedOutLastFreedFirst) {
     s.killUser(2);
     // A second kill of the dead slot frees nothing more.
     s.killUser(2);
+    EXPECT_EQ(1, std::count(s.m_freeIds.begin(), s.m_freeIds.end(), 2));
     s.InjectUser(Box(10, 20));
     s.injectUsers();
     EXPECT_TRUE(s.GetUser(2).alive());
