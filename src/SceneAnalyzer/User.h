@@ -84,6 +84,13 @@ public:
     // Detection from a box (pixels and depths): its bottom row's height, the
     // body height it spans, the first box.
     void init(NACommonData* hub, const Box3D<int>& box, unsigned short id, Resolution res);
+    // Detection from a motion suspect: the bottom heights of its depth-box
+    // history (up to its current slot, or all 100 once full), the largest
+    // height they span, and its previous box as the first box. Any suspect
+    // type with currentIndex(), isFull() and boxesDepth() (100 boxes in
+    // pixels and depths) serves; the centre history is not written.
+    template <typename Suspect>
+    void init(NACommonData* hub, const Suspect& suspect, unsigned short id, Resolution res);
     // Once per frame with the user's measures; a user without components
     // comes with a zero centre, empty boxes and area 0.
     void update(Vector3D<int> centre, const Box3D<int>& box, const Box3D<int>& boxInRoom, int area, int fgArea,
@@ -162,6 +169,24 @@ public:
 private:
     void FullUpdate(const Vector3D<int>& centre, const Box3D<int>& box);
 };
+
+template <typename Suspect>
+void User::init(NACommonData* hub, const Suspect& suspect, unsigned short id, Resolution res) {
+    Init(hub, id, res);
+    const int cy = m_converter->m_nCenterY;
+    const int current = suspect.currentIndex();
+    const auto& boxes = suspect.boxesDepth();
+    m_historyIndex = current;
+    m_height = 0;
+    const int last = suspect.isFull() ? kHistory - 1 : current;
+    for (int k = 0; k <= last; ++k) {
+        const Box3D<int>& box = boxes[k];
+        m_bottomY[k] = m_converter->LengthAtDepthInt(box.max.z, cy - box.max.y);
+        const int height = m_converter->LengthAtDepthInt(box.max.z, cy - box.min.y) - m_bottomY[k];
+        m_height = height > m_height ? height : m_height;
+    }
+    m_firstBox = boxes[current == 0 ? kHistory - 1 : current - 1];
+}
 
 // One field per line: life and occlusion state, centre, area, height, boxes,
 // stable, robust and predicted centres, then "ccs:" and the listed labels.

@@ -64,6 +64,42 @@ TEST_F(UserTest, ASlotIsDefinedFromConstructionAndStartsEachLifeAfresh) {
     EXPECT_EQ(0u, user.age());
 }
 
+// What a user started from a motion suspect reads of it.
+struct FakeSuspect {
+    int currentIndex() const { return current; }
+    bool isFull() const { return full; }
+    const Box3D<int>* boxesDepth() const { return boxes; }
+    int current = 0;
+    bool full = false;
+    Box3D<int> boxes[User::kHistory];
+};
+
+TEST_F(UserTest, AUserStartedFromASuspectTakesItsBoxHistory) {
+    FakeSuspect suspect;
+    for (int k = 0; k < User::kHistory; ++k) {
+        suspect.boxes[k] = Box3D<int>(Vector3D<int>(k, 40 - k % 20, 2000), Vector3D<int>(k + 10, 100, 2500));
+    }
+    const WorldPointConverter<float>& c = Converter();
+    const int cy = c.m_nCenterY;
+    // Not full: slots 0..current; the tallest of them.
+    suspect.current = 5;
+    User user;
+    user.init(&m_feeder.Hub(), suspect, 4, QQVGA);
+    EXPECT_EQ(5, user.m_historyIndex);
+    EXPECT_EQ(c.LengthAtDepthInt(2500, cy - 100), user.m_bottomY[5]);
+    EXPECT_EQ(0, user.m_bottomY[6]);
+    EXPECT_EQ(c.LengthAtDepthInt(2500, cy - 35) - c.LengthAtDepthInt(2500, cy - 100), user.height());
+    EXPECT_EQ(4, user.firstBox().min.x);
+    EXPECT_TRUE(user.isNew());
+    // Full, at slot 0: all slots; the first box is slot 99's.
+    suspect.current = 0;
+    suspect.full = true;
+    user.init(&m_feeder.Hub(), suspect, 4, QQVGA);
+    EXPECT_EQ(c.LengthAtDepthInt(2500, cy - 21) - c.LengthAtDepthInt(2500, cy - 100), user.height());
+    EXPECT_EQ(99, user.firstBox().min.x);
+    EXPECT_EQ(c.LengthAtDepthInt(2500, cy - 100), user.m_bottomY[99]);
+}
+
 TEST_F(UserTest, SmallAreasAreOcclusionFrames) {
     struct Case {
         int area;
