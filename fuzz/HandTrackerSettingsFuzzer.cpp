@@ -1,83 +1,60 @@
-// The hand trackers' settings: section "HandTracker" of "HandAlgorithms.ini"
-// read by a tracker, then a start and a few frames tracked with them as the
-// per-hand tracker tracks (probability mean shift on a hand before a wall).
+// The hand trackers' settings: sections "HandTracker" and "HeadTracker" of
+// "HandAlgorithms.ini" read by a per-hand tracker (its mean shift, its
+// checks and the head tracker it measures heads with), then a start and a
+// few frames tracked with them on a hand before a wall.
 // Input: the file's bytes. The cache is emptied before each input.
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "FuzzInput.h"
-#include "HandAnalysis/DUZDepthMeanShift.h"
-#include "HandAnalysis/DUZHandTrackerBase.h"
+#include "HandAnalysis/DUZHandFilter.h"
+#include "HandAnalysis/DUZHandPartition.h"
+#include "HandAnalysis/DUZHandTracker.h"
+#include "HandAnalysis/DUZHandTrackerBackgroundModel.h"
 #include "HandAnalysis/DUZMultiResDepthMapContainer.h"
 #include "QuorLibrary/Utilities/INIFileCache.h"
+#include "XnAdapter/XnImageMetaData.h"
 
 namespace {
 
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
-
-class Tracker : public DUZHandTrackerBase {
-public:
-    Tracker() : DUZHandTrackerBase(2047) {
-        m_searchBoundsSizeRW = Box3D<float>(Vector3D<float>(-45, -45, -45), Vector3D<float>(45, 45, 45));
-        m_maxSearchBoundsSizeRW = Box3D<float>(Vector3D<float>(-120, -120, -120), Vector3D<float>(120, 120, 120));
-    }
-    const char* GetINISectionName() const override { return "HandTracker"; }
-
-    // The per-hand tracker's engine on its settings.
-    void MakeEngine(const Array2D<int>& map) {
-        m_map = &map;
-        const float margin = 100.0f;
-        m_engine.reset(new DUZDepthProbMeanShift(m_predictor, m_searchBoundsSizeRW, m_maxSearchBoundsSizeRW,
-                                                 m_maxShift, m_maxIterations, m_convergenceDistanceThreshold, margin,
-                                                 1, 1, nullptr, nullptr));
-    }
-    void UpdateSearchAndDepthBounds(const NADepthMapContainer& frame, int flag) override {
-        m_engine->UpdateSearchAndDepthBounds(frame, *m_map, m_depthBounds, m_searchBounds, m_probabilityBounds,
-                                             m_searchBox, m_newState, flag, m_uncertainty, m_position);
-    }
-    int StepToConvergence(const NADepthMapContainer& frame) override {
-        return m_engine->StepToConvergence(frame, *m_map, m_newState, m_position, m_searchBoundsRW, m_depthBounds,
-                                           m_searchBounds, m_probabilityBounds, m_searchBox, m_uncertainty,
-                                           Vector3D<float>(0, 0.6f, -0.8f));
-    }
-
-private:
-    std::unique_ptr<DUZDepthProbMeanShift> m_engine;
-    const Array2D<int>* m_map = nullptr;
-    Box2D<int> m_probabilityBounds;
-};
+constexpr unsigned short kMaxDepth = 4500;
 
 struct Scene {
-    // Shifts 1090 - 325000 / depth, from 400 to 10000 mm.
+    // Shifts 1090 - 325000 / depth, from 400 to 10000 mm. The background is
+    // never learnt, so the hand stands out.
     Scene() : depthToShift(10100, 0), shiftToDepth(2048, 0) {
         for (int d = 400; d <= 10000; ++d) depthToShift[d] = static_cast<unsigned short>(1090 - 325000 / d);
         for (int s = 277; s < 1058; ++s) shiftToDepth[s] = static_cast<unsigned short>(325000 / (1090 - s));
         depth.AllocateData(kWidth, kHeight);
-        map.SetSize(kHeight, kWidth, false);
         for (int r = 0; r < kHeight; ++r) {
             for (int c = 0; c < kWidth; ++c) {
                 const bool hand = (c - 80) * (c - 80) + (r - 40) * (r - 40) <= 36 || (c >= 77 && c <= 83 && r > 40);
                 depth.WritableData()[r * kWidth + c] = hand ? 1200 : 3000;
-                map(r, c) = hand ? 1000000 : 0;
             }
         }
         container.Initialize(node, depth);
         container.m_depthToShift = depthToShift.data();
         container.m_shiftToDepth = shiftToDepth.data();
         container.Update(nullptr, node, depth, 1, SensorTime(0));
+        background.Initialize(depth, "", 0);
+        filter.Initialize("", kMaxDepth, 0);
+        partition.Initialize(depth, "", 0);
     }
 
     xn::DepthGenerator node;
     std::vector<unsigned short> depthToShift;
     std::vector<unsigned short> shiftToDepth;
     xn::DepthMetaData depth;
-    Array2D<int> map;
     DUZMultiResDepthMapContainer container;
+    DUZHandTrackerBackgroundModel background;
+    DUZHandFilter filter;
+    DUZHandPartition partition;
+    xn::ImageMetaData image;
 };
 
 }  // namespace
@@ -87,20 +64,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     INIFileCache::GetInstance().ClearCache();
     const std::string path = vela_fuzz::WriteScratchFile("HandAlgorithms.ini", data, size);
 
-    Tracker tracker;
-    if (tracker.Initialize(path, 0) == 0) {
+    DUZHandTracker tracker(&scene.partition, &scene.background, &scene.filter, false, kMaxDepth, 2047);
+    if (tracker.Initialize(scene.node, scene.depth, path, 0) == 0) {
         return 0;
     }
-    tracker.MakeEngine(scene.map);
+    tracker.m_id = 1;
     DUZMultiResDepthMapContainer& frame = scene.container;
     const Vector3D<float> hand = frame.m_converter->WorldPt(Vector3D<float>(80, 40, 1200));
+    frame.m_frameId = 1;
     frame.m_time = SensorTime(0);
-    tracker.StartTracking(frame, hand + Vector3D<float>(30, -20, 10));
-    for (int n = 1; n <= 3; ++n) {
+    tracker.StartTracking(frame, hand + Vector3D<float>(30, -20, 10), Vector2D<float>(0, 0));
+    for (int n = 2; n <= 4; ++n) {
         frame.m_frameId = static_cast<uint32_t>(n);
         frame.m_time = SensorTime(33333 * n);
+        tracker.ClearFlags();
         tracker.ComputePredictionAndBounds(frame);
-        tracker.Update(frame);
+        tracker.Update(frame, scene.image);
+        tracker.m_sharedData->UpdateTrackerInputDataHistory(frame);
     }
+    // The head tracker on the hand as on a head.
+    Vector3D<float> head = hand;
+    tracker.m_extremePointTracker.SetHeadCandidate(head, 150.0f, frame);
+    tracker.m_extremePointTracker.Update(frame);
     return 0;
 }

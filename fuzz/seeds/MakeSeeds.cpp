@@ -70,6 +70,9 @@ void IniSeeds() {
               "[HandTracker]\nMaxIterations=40\nConvergenceDistanceThreshold=0\n"
               "LostTrackingRecoveryTimeLimit=0.01\nSearchBoundsSizeRW=-5 5 -5 5 -500 5\n");
     WriteSeed("HandTrackerSettings", "garbage", "[HandTracker]\nMaxIterations=x\nSearchBoundsSizeRW=1 2\n[Other]\n");
+    WriteSeed("HandTrackerSettings", "checks-and-head",
+              "[HandTracker]\nCheckHandBoundary=0\nCheckHeadDetector=1\nAdjustDepthBoundsByHistogram=1\n"
+              "MuitipleTracking=1\n[HeadTracker]\nM_nMaxIterations=1000\nM_fDistanceThresholdRW=-1\n");
 
     // The hand detector's section: the shipped values, the isolation filter
     // on, join thresholds at the ends of the range, and one without the key

@@ -39,22 +39,20 @@ bool WaveGestureRecognizer::Apply(const FittedTrajectory& trajectory, SensorTime
            DetectAtInterval(trajectory, extrema, 0, n - 2, start, end, position);
 }
 
-bool WaveGestureRecognizer::DetectAtInterval(const FittedTrajectory& trajectory,
-                                             const FittedTrajectory::ExtremaList& extrema, int /*first*/, int last,
-                                             SensorTime& start, SensorTime& end, Vector3D<float>& position) const {
+WaveGestureRecognizer::TimingResult WaveGestureRecognizer::CheckTiming(const FittedTrajectory::ExtremaList& extrema,
+                                                                      int last) {
     if (last < 4 || last >= static_cast<int>(extrema.size())) {
-        return false;
+        return eNoFiveExtrema;
     }
     const FittedTrajectory::Extrema3DType* e[5];
     for (int i = 0; i < 5; ++i) {
         e[i] = &extrema[static_cast<size_t>(last - 4 + i)];
     }
-
     float swings[4];
     for (int i = 0; i < 4; ++i) {
         swings[i] = std::fabs(e[i]->X - e[i + 1]->X);
         if (OutOfRange(swings[i], MINIMAL_WAVE_AMPLITUDE_X, MAXIMAL_WAVE_AMPLITUDE_X)) {
-            return false;
+            return eSwingOutOfRange;
         }
     }
     float swingMean = 0.0f;
@@ -71,7 +69,7 @@ bool WaveGestureRecognizer::DetectAtInterval(const FittedTrajectory& trajectory,
         }
     }
     if (pausesOutside > 1) {
-        return false;
+        return ePausesOutOfRange;
     }
 
     const SensorTime periodEnds[5] = {e[0]->T1, Middle(*e[1]), Middle(*e[2]), Middle(*e[3]), e[4]->T0};
@@ -80,11 +78,11 @@ bool WaveGestureRecognizer::DetectAtInterval(const FittedTrajectory& trajectory,
     for (int i = 0; i < 4; ++i) {
         periods[i] = periodEnds[i + 1].SecondsSince(periodEnds[i]);
         if (periods[i] < MINIMAL_PERIOD[i]) {
-            return false;
+            return eHalfPeriodTooShort;
         }
         speeds[i] = swings[i] / periods[i];
         if (OutOfRange(speeds[i], MINIMAL_VELOCITY, MAXIMAL_VELOCITY)) {
-            return false;
+            return eSpeedOutOfRange;
         }
     }
     float periodMean = 0.0f;
@@ -96,10 +94,10 @@ bool WaveGestureRecognizer::DetectAtInterval(const FittedTrajectory& trajectory,
     // A regular rhythm or a regular amplitude is enough.
     if (periodSpread > MAXIMAL_PERIOD_DEVIATION_RATIO * periodMean &&
         swingSpread > MAXIMAL_AMPLITUDE_DEVIATION_RATIO_X * swingMean) {
-        return false;
+        return eIrregularRhythm;
     }
     if (speedSpread > MAXIMAL_VELOCITY_DEVIATION_RATIO * speedMean) {
-        return false;
+        return eIrregularSpeed;
     }
 
     const float pauseMean = (pauses[0] + pauses[1] + pauses[2] + pauses[3]) / 4.0f;
@@ -109,22 +107,34 @@ bool WaveGestureRecognizer::DetectAtInterval(const FittedTrajectory& trajectory,
         pauseSquares += d * d;
     }
     if (std::sqrt(pauseSquares / 4.0f) > MAXIMAL_PAUSE_DEVIATION_RATIO * pauseMean) {
+        return eIrregularPauses;
+    }
+    return eRegularTiming;
+}
+
+bool WaveGestureRecognizer::DetectAtInterval(const FittedTrajectory& trajectory,
+                                             const FittedTrajectory::ExtremaList& extrema, int /*first*/, int last,
+                                             SensorTime& start, SensorTime& end, Vector3D<float>& position) const {
+    if (CheckTiming(extrema, last) != eRegularTiming) {
         return false;
     }
+    const FittedTrajectory::Extrema3DType& e0 = extrema[static_cast<size_t>(last - 4)];
+    const FittedTrajectory::Extrema3DType& e1 = extrema[static_cast<size_t>(last - 3)];
+    const FittedTrajectory::Extrema3DType& e4 = extrema[static_cast<size_t>(last)];
 
     Statistics3D<float> stats;
-    if (!HasWaveShape(trajectory, Middle(*e[1]), e[4]->T0, stats)) {
+    if (!HasWaveShape(trajectory, Middle(e1), e4.T0, stats)) {
         return false;
     }
     float outliers = 0.0f;
     float total = 0.0f;
-    trajectory.CountOutliers(e[0]->T1, e[4]->T0, outliers, total);
+    trajectory.CountOutliers(e0.T1, e4.T0, outliers, total);
     if (outliers / total > MAXIMAL_OUTLIER_RATIO) {
         return false;
     }
 
-    start = e[0]->T1;
-    end = e[4]->T0;
+    start = e0.T1;
+    end = e4.T0;
     position = stats.IsEmpty() ? Vector3D<float>() : stats.m_sum / stats.m_fWeight;
     return true;
 }

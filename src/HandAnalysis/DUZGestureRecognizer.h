@@ -84,6 +84,21 @@ public:
     virtual bool DetectAtInterval(const FittedTrajectory& trajectory, const FittedTrajectory::ExtremaList& extrema,
                                   int first, int last, SensorTime& start, SensorTime& end,
                                   Vector3D<float>& position) const;
+    // The timing tests of the complete wave on the five extrema ending at
+    // index `last`, in the order DetectAtInterval makes them before the
+    // shape and outlier tests; the first that fails is reported.
+    enum TimingResult {
+        eRegularTiming = 0,
+        eNoFiveExtrema,       // last is below 4 or past the list
+        eSwingOutOfRange,     // a swing outside the amplitude range
+        ePausesOutOfRange,    // more than one pause outside the pause range
+        eHalfPeriodTooShort,  // a half period below its minimum
+        eSpeedOutOfRange,     // a swing speed outside the speed range
+        eIrregularRhythm,     // neither the half periods nor the swings regular
+        eIrregularSpeed,      // the swing speeds spread too much
+        eIrregularPauses,     // the pauses spread too much
+    };
+    static TimingResult CheckTiming(const FittedTrajectory::ExtremaList& extrema, int last);
     // The newest swing still looks like part of a wave.
     bool ValidateRecentWave(const FittedTrajectory& trajectory) const;
     // The hand has moved far enough from the second-newest extremum.

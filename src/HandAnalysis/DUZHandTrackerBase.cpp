@@ -6,6 +6,7 @@
 #include <iostream>
 #include <ostream>
 
+#include "HandAnalysis/DUZStageTimer.h"
 #include "NACommon/NALinearMotionPredictor.h"
 #include "NACommon/NALoggerHelper.h"
 #include "OSLayer/XnOS.h"
@@ -15,37 +16,8 @@
 namespace {
 
 const char* const kTrackerMask = "HandTracker";
-const char* const kTimingMask = "DUZTiming";
 
 int Truncate(float value) { return vela_math::SaturatingTruncate(static_cast<double>(value)); }
-
-// The timing lines of Update: milliseconds since the previous line, written
-// only when timing is logged.
-class StageTimer {
-public:
-    explicit StageTimer(NALogger& logger) : m_logger(logger), m_nLast(0) {
-        if (IsOn()) {
-            xnOSGetHighResTimeStamp(&m_nLast);
-        }
-    }
-    void Line(const char* stage) {
-        if (!IsOn()) {
-            return;
-        }
-        XnUInt64 now = 0;
-        xnOSGetHighResTimeStamp(&now);
-        const double milliseconds = static_cast<double>(now - m_nLast) * 1e-6 * 1000.0;
-        NALoggerHelper(m_logger, kTimingMask, XN_LOG_VERBOSE)
-            << "HandTrackerManager" << " - DUZHandTrackerBase::" << stage << " time: " << milliseconds << std::endl;
-        m_nLast = now;
-    }
-
-private:
-    bool IsOn() const { return m_logger.GetEnabled() != 0 && xnLogIsEnabled(kTimingMask, XN_LOG_VERBOSE); }
-
-    NALogger& m_logger;
-    XnUInt64 m_nLast;
-};
 
 // The box clipped to a width x height map.
 Box2D<int> ClippedToMap(const Box2D<int>& box, int width, int height) {
@@ -144,7 +116,7 @@ void DUZHandTrackerBase::Update(const NADepthMapContainer& frame) {
     if (m_state == eInactive) {
         return;
     }
-    StageTimer timer(*m_logger);
+    DUZStageTimer timer(*m_logger, " - DUZHandTrackerBase::");
     if (m_newState == eTracking) {
         PrepareForSteps(frame);
     }

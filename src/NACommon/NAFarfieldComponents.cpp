@@ -4,6 +4,7 @@
 // them stay foreground.
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 #include "NACommon/NAFarfield.h"
@@ -34,7 +35,8 @@ void NAFarfield::PrepareBorderMap(const Box2D<int>& band, int& left, int& right)
 
 void NAFarfield::ClearOutsideColumns(uint16_t* row, int left, int right) const {
     const int width = m_nXRes;
-    std::fill(row, row + std::min(std::max(left + 1, 0), width), uint16_t(0));
+    // An empty valid box has left at the largest int.
+    std::fill(row, row + std::min<int64_t>(std::max<int64_t>(int64_t(left) + 1, 0), width), uint16_t(0));
     std::fill(row + std::min(std::max(right, 0), width), row + width, uint16_t(0));
 }
 

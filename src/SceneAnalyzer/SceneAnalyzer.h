@@ -40,8 +40,8 @@ class SceneAnalyzer {
 public:
     // The highest user id; ids run from 1.
     static constexpr int kMaxUsers = Segmentation::kMaxUsers;
-    // The overall profiling file, in the working directory; lines stop after
-    // this frame id.
+    // The overall profiling file, in the working directory; the line of the
+    // first frame past this frame id is the last one written.
     static constexpr const char* kProfilingFile = "SAoverallProf.csv";
     static constexpr int kLastProfiledFrame = 3456;
 

@@ -154,13 +154,39 @@ TEST_F(TrackerBaseTest, ALentDeviceStaysOpenForTheApplication) {
     }
 }
 
-TEST_F(TrackerBaseTest, StreamsBelowQvgaAreRefused) {
-    openni::Device device;
-    ASSERT_EQ(openni::STATUS_OK, device.open("synthetic://default?resolution=160x120"));
-    MinimalTracker tracker;
-    EXPECT_EQ(VELA_STATUS_ERROR, tracker.initialize(&device));
-    EXPECT_EQ(0, tracker.m_nInitialized);
-    EXPECT_TRUE(Logged("Vela requires QVGA (or higher) resolution on this platform."));
+// A device the tracker cannot use fails the initialisation with the reason
+// logged, before the tracker's own part runs; the next initialisation starts
+// afresh.
+TEST_F(TrackerBaseTest, DevicesItCannotUseFailTheInitialisation) {
+    const struct {
+        const char* uri;
+        const char* message;  // the start of the one entry logged
+        const char* detail;   // somewhere in it
+    } cases[] = {
+        {"synthetic://default?resolution=160x120", "Vela requires QVGA (or higher) resolution on this platform.", ""},
+        // A stream that does not start would never deliver a frame.
+        {"synthetic://default?start=refuse", "Failed to start stream: ", "refuses to start"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.uri);
+        m_writer.Clear();
+        openni::Device device;
+        ASSERT_EQ(openni::STATUS_OK, device.open(c.uri));
+        MinimalTracker tracker;
+        EXPECT_EQ(VELA_STATUS_ERROR, tracker.initialize(&device));
+        EXPECT_EQ(0, tracker.m_nInitialized);
+        ASSERT_EQ(1u, m_writer.m_entries.size());
+        const std::string& message = m_writer.m_entries[0].strMessage;
+        EXPECT_EQ(0u, message.find(c.message)) << message;
+        EXPECT_NE(std::string::npos, message.find(c.detail)) << message;
+        EXPECT_TRUE(device.isValid());
+
+        m_writer.Clear();
+        ASSERT_EQ(VELA_STATUS_OK, tracker.initialize());
+        EXPECT_EQ(1, tracker.m_nInitialized);
+        EXPECT_TRUE(m_writer.m_entries.empty());
+        ReadFrame(tracker, 320, 240);
+    }
 }
 
 TEST_F(TrackerBaseTest, OnlyAnOpenDeviceCanBeLent) {

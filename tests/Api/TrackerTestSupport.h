@@ -17,6 +17,7 @@
 #include <string>
 
 #include "../OSLayer/XnLogTestWriter.h"
+#include "Api/VelaLibrary.h"
 #include "TempDir.h"
 #include "Vela.h"
 #include "XnAdapter/XnOniCalls.h"
@@ -237,6 +238,28 @@ protected:
             EXPECT_EQ(VELA_STATUS_ERROR, tracker.initialize(&device));
             EXPECT_TRUE(Logged(c.message)) << LogText();
         }
+    }
+
+    // A data directory that fits its buffer but leaves no room for the path
+    // of the tracker's INI file fails the tracker with a logged error, never
+    // with a cut path; the same tracker comes up once the directory is short.
+    template <class Tracker>
+    void ExpectAConfigurationPathTooLongFailsTheTracker(const std::string& iniName) {
+        // One character more than a path may hold, separator included.
+        const std::string dataDir(kConfigurationPathSize - 1 - iniName.size(), 'd');
+        WriteWholeFile(m_dir.File("Vela.ini"), "[General]\nDataDir=" + dataDir + "\n");
+        ASSERT_EQ(VELA_STATUS_OK, velaInitialize());
+        ASSERT_EQ(dataDir, g_configurationDir);
+        Tracker tracker;
+        EXPECT_EQ(VELA_STATUS_ERROR, tracker.initialize());
+        EXPECT_TRUE(Logged("Vela: the path of " + iniName + " in the data directory '" + dataDir +
+                           "' is longer than " + std::to_string(kConfigurationPathSize - 1) + " characters"))
+            << LogText();
+
+        std::filesystem::remove(m_dir.File("Vela.ini"));
+        ASSERT_EQ(VELA_STATUS_OK, velaInitialize());
+        m_writer.Clear();
+        EXPECT_EQ(VELA_STATUS_OK, tracker.initialize()) << LogText();
     }
 
     // A read that OpenNI2 fails gives an error and no frame and hands the

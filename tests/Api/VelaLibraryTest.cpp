@@ -3,13 +3,36 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "../OSLayer/XnLogTestWriter.h"
 #include "Api/VelaLibrary.h"
 #include "OniCAPI.h"
 #include "TempDir.h"
+
+namespace {
+
+// The next this many nothrow array allocations of the program fail.
+std::atomic<int> g_failingNothrowArrays{0};
+
+}  // namespace
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    int failing = g_failingNothrowArrays.load();
+    while (failing > 0) {
+        if (g_failingNothrowArrays.compare_exchange_weak(failing, failing - 1)) {
+            return nullptr;
+        }
+    }
+    try {
+        return ::operator new[](size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
 
 namespace {
 
@@ -116,6 +139,19 @@ TEST_F(VelaLibraryTest, ADataDirectoryTooLongForItsBufferFallsBackWithAWarning) 
         EXPECT_NE(std::string::npos, m_writer.m_entries[0].strMessage.find("longer than 255 characters"));
         m_writer.Clear();
     }
+}
+
+// An application that calls in through C must get a status, not an exception.
+TEST_F(VelaLibraryTest, AFailedAllocationIsReportedAsAnError) {
+    xnLogSetMaskMinSeverity(XN_LOG_MASK_ALL, XN_LOG_ERROR);
+    g_failingNothrowArrays = 1;
+    EXPECT_EQ(VELA_STATUS_ERROR, velaInitialize());
+    g_failingNothrowArrays = 0;
+    EXPECT_EQ(nullptr, g_configurationDir);
+    ASSERT_EQ(1u, m_writer.m_entries.size());
+    EXPECT_EQ("Vela: out of memory", m_writer.m_entries[0].strMessage);
+    ASSERT_EQ(VELA_STATUS_OK, velaInitialize());
+    EXPECT_STREQ("./Vela2", g_configurationDir);
 }
 
 TEST_F(VelaLibraryTest, ConfigurationPathsThatDoNotFitFailWithAnError) {

@@ -53,31 +53,50 @@ TEST(WaveGestureRecognizerTest, ACompleteWaveOnMadeUpExtrema) {
     const WaveGestureRecognizer wave;
     const std::vector<float> swing100 = {0, 100, 0, 100, 0};
     const std::vector<double> quarter = {0.25, 0.25, 0.25, 0.25};
+    using Timing = WaveGestureRecognizer::TimingResult;
     struct Case {
         const char* what;
         std::vector<float> x;
         std::vector<double> periods;
         std::vector<double> pauses;  // e0 .. e4; e0's does not count
         bool wave;
+        Timing timing;  // the first timing test that fails
     };
     const Case cases[] = {
-        {"regular: 400 mm/s, 0.1 s pauses", swing100, quarter, {0.1, 0.1, 0.1, 0.1, 0.1}, true},
-        {"one pause out of range", swing100, quarter, {0.1, 0.6, 0.25, 0.25, 0.25}, true},
-        {"a second one, 0.02 s", swing100, quarter, {0.1, 0.6, 0.02, 0.25, 0.25}, false},
-        {"two out of range, regular enough", swing100, quarter, {0.1, 0.6, 0.6, 0.3, 0.3}, false},
-        {"irregular pauses", swing100, quarter, {0.1, 0.05, 0.3, 0.05, 0.3}, false},
+        {"regular: 400 mm/s, 0.1 s pauses", swing100, quarter, {0.1, 0.1, 0.1, 0.1, 0.1}, true,
+         WaveGestureRecognizer::eRegularTiming},
+        {"one pause out of range", swing100, quarter, {0.1, 0.6, 0.25, 0.25, 0.25}, true,
+         WaveGestureRecognizer::eRegularTiming},
+        {"a second one, 0.02 s", swing100, quarter, {0.1, 0.6, 0.02, 0.25, 0.25}, false,
+         WaveGestureRecognizer::ePausesOutOfRange},
+        {"two out of range, regular enough", swing100, quarter, {0.1, 0.6, 0.6, 0.3, 0.3}, false,
+         WaveGestureRecognizer::ePausesOutOfRange},
+        {"irregular pauses", swing100, quarter, {0.1, 0.05, 0.3, 0.05, 0.3}, false,
+         WaveGestureRecognizer::eIrregularPauses},
         // Regular swings carry irregular half periods through the rhythm
         // test, but then the speeds (500, 250, 500, 250) vary too much.
-        {"half periods 0.2, 0.4", swing100, {0.2, 0.4, 0.2, 0.4}, {0.1, 0.1, 0.1, 0.1, 0.1}, false},
-        {"swings of 45 mm", {0, 45, 0, 45, 0}, quarter, {0.1, 0.1, 0.1, 0.1, 0.1}, true},
-        {"a swing of 44 mm", {0, 45, 0, 45, 1}, quarter, {0.1, 0.1, 0.1, 0.1, 0.1}, false},
-        {"swings of 650 mm", {0, 650, 0, 650, 0}, {0.4, 0.4, 0.4, 0.4}, {0.1, 0.1, 0.1, 0.1, 0.1}, true},
-        {"a swing of 651 mm", {0, 650, 0, 650, -1}, {0.4, 0.4, 0.4, 0.4}, {0.1, 0.1, 0.1, 0.1, 0.1}, false},
-        {"too fast: 2400 mm/s", {0, 600, 0, 600, 0}, quarter, {0.1, 0.1, 0.1, 0.1, 0.1}, false},
-        {"a first half period below 0.07 s", swing100, {0.06, 0.25, 0.25, 0.25}, {0.1, 0.1, 0.1, 0.1, 0.1}, false},
+        {"half periods 0.2, 0.4", swing100, {0.2, 0.4, 0.2, 0.4}, {0.1, 0.1, 0.1, 0.1, 0.1}, false,
+         WaveGestureRecognizer::eIrregularSpeed},
+        // Swings in step with them (100, 200, 100, 200) keep the speeds
+        // equal, but then neither rhythm nor amplitude is regular.
+        {"half periods 0.2, 0.4, swings in step", {0, 100, -100, 0, -200}, {0.2, 0.4, 0.2, 0.4},
+         {0.1, 0.1, 0.1, 0.1, 0.1}, false, WaveGestureRecognizer::eIrregularRhythm},
+        {"swings of 45 mm", {0, 45, 0, 45, 0}, quarter, {0.1, 0.1, 0.1, 0.1, 0.1}, true,
+         WaveGestureRecognizer::eRegularTiming},
+        {"a swing of 44 mm", {0, 45, 0, 45, 1}, quarter, {0.1, 0.1, 0.1, 0.1, 0.1}, false,
+         WaveGestureRecognizer::eSwingOutOfRange},
+        {"swings of 650 mm", {0, 650, 0, 650, 0}, {0.4, 0.4, 0.4, 0.4}, {0.1, 0.1, 0.1, 0.1, 0.1}, true,
+         WaveGestureRecognizer::eRegularTiming},
+        {"a swing of 651 mm", {0, 650, 0, 650, -1}, {0.4, 0.4, 0.4, 0.4}, {0.1, 0.1, 0.1, 0.1, 0.1}, false,
+         WaveGestureRecognizer::eSwingOutOfRange},
+        {"too fast: 2400 mm/s", {0, 600, 0, 600, 0}, quarter, {0.1, 0.1, 0.1, 0.1, 0.1}, false,
+         WaveGestureRecognizer::eSpeedOutOfRange},
+        {"a first half period below 0.07 s", swing100, {0.06, 0.25, 0.25, 0.25}, {0.1, 0.1, 0.1, 0.1, 0.1}, false,
+         WaveGestureRecognizer::eHalfPeriodTooShort},
     };
     for (const Case& c : cases) {
         const FittedTrajectory::ExtremaList extrema = MadeUpExtrema(c.x, c.periods, c.pauses);
+        EXPECT_EQ(c.timing, WaveGestureRecognizer::CheckTiming(extrema, 4)) << c.what;
         SensorTime start(-1);
         SensorTime end(-1);
         Vector3D<float> position(-1, -1, -1);
@@ -89,6 +108,9 @@ TEST(WaveGestureRecognizerTest, ACompleteWaveOnMadeUpExtrema) {
             EXPECT_EQ(SensorTime(-1), start) << c.what;  // untouched
         }
     }
+    const FittedTrajectory::ExtremaList four = MadeUpExtrema(swing100, quarter, {0.1, 0.1, 0.1, 0.1, 0.1});
+    EXPECT_EQ(WaveGestureRecognizer::eNoFiveExtrema, WaveGestureRecognizer::CheckTiming(four, 3));
+    EXPECT_EQ(WaveGestureRecognizer::eNoFiveExtrema, WaveGestureRecognizer::CheckTiming(four, 5));
 
     // The position: the mean fitted position from e1's middle to e4's start,
     // one and a half periods from the right end of the swing.

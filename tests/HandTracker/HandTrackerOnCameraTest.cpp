@@ -51,6 +51,10 @@ TEST_F(HandTrackerOnCameraTest, TheLibrarysAlgorithmsReportNoHandsAndNoGestures)
     }
 }
 
+TEST_F(HandTrackerOnCameraTest, ADataDirectoryTooLongForTheIniPathFailsCreation) {
+    ExpectAConfigurationPathTooLongFailsTheTracker<HandTracker>("HandAlgorithms.ini");
+}
+
 TEST_F(HandTrackerOnCameraTest, AFailedReadGivesNoFrame) {
     ExpectAFailedReadGivesNoFrame<vela_test::HandFrames>("HandTracker");
 }

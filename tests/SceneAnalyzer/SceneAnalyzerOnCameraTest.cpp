@@ -214,22 +214,45 @@ TEST_F(SceneAnalyzerOnCameraTest, ShadowsAreFilledAwayFromTheProjector) {
     }
 }
 
+// The default scene with profiling on and the bit-exact dump for frames 2
+// to 3, in the working directory.
+class SceneAnalyzerDevelopmentOutputs : public SceneAnalyzerOnCameraTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_session.OpenUri("synthetic://default?resolution=320x240")) << m_session.Error();
+        SAConfiguration configuration;
+        configuration.m_profiling = {1, -1, -1};
+        configuration.m_bitExact = {1, 2, 3};
+        m_analyzer.reset(new SceneAnalyzer);
+        ASSERT_TRUE(m_analyzer->Initialize(&m_session.Hub(), m_session.Node(), configuration, nullptr));
+    }
+    std::string ProfilingText() const { return vela_test::ReadWholeFile(m_dir.File(SceneAnalyzer::kProfilingFile)); }
+    int ProfilingLines() const {
+        const std::string text = ProfilingText();
+        return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    }
+    // Bytes of a file in the folder, 0 when there is none.
+    uintmax_t Bytes(const std::string& name) const {
+        std::error_code error;
+        const uintmax_t bytes = std::filesystem::file_size(m_dir.File(name), error);
+        return error ? 0 : bytes;
+    }
+
+    // The analyzer closes its files before the folder goes.
+    void TearDown() override { m_analyzer.reset(); }
+
+    vela_test::TempDir m_dir;
+    vela_test::ScopedCwd m_cwd{m_dir.Path()};
+};
+
 // Profiling writes its overall timing file in the working directory, a
 // header and one line of six times per frame, and nothing else (no
 // component files in a fixed folder); the bit-exact dump is named after
 // the recording, "SENSOR.oni" for a live device.
-TEST_F(SceneAnalyzerOnCameraTest, DevelopmentSwitches) {
-    vela_test::TempDir dir;
-    vela_test::ScopedCwd cwd(dir.Path());
-    ASSERT_TRUE(m_session.OpenUri("synthetic://default?resolution=320x240")) << m_session.Error();
-    SAConfiguration configuration;
-    configuration.m_profiling = {1, -1, -1};
-    configuration.m_bitExact = {1, 2, 3};
-    m_analyzer.reset(new SceneAnalyzer);
-    ASSERT_TRUE(m_analyzer->Initialize(&m_session.Hub(), m_session.Node(), configuration, nullptr));
+TEST_F(SceneAnalyzerDevelopmentOutputs, ProfilingAndTheBitExactDump) {
     EXPECT_EQ("SENSOR.oni.bitExact", m_analyzer->GetBitExactFileName());
     Skip(3);
-    std::istringstream lines(vela_test::ReadWholeFile(dir.File(SceneAnalyzer::kProfilingFile)));
+    std::istringstream lines(ProfilingText());
     std::string line;
     ASSERT_TRUE(std::getline(lines, line));
     EXPECT_EQ("shadow, Farfield, motionDetector, SAPlane, segmentation, total", line);
@@ -240,7 +263,33 @@ TEST_F(SceneAnalyzerOnCameraTest, DevelopmentSwitches) {
     }
     EXPECT_EQ(3, frames);
     m_analyzer.reset();
-    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()));
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(m_dir.Path()), std::filesystem::directory_iterator()));
+}
+
+// Past the dump's last frame, and past the last profiled frame (the line of
+// the first frame beyond it is the last one written), analysis goes on and
+// only the development files stop growing. The hub's frame id is moved up
+// to the profiling limit instead of running thousands of frames.
+TEST_F(SceneAnalyzerDevelopmentOutputs, OutputsStopAfterTheirLastFramesWhileAnalysisGoesOn) {
+    const std::string dump = m_analyzer->GetBitExactFileName();
+    Skip(3);
+    const uintmax_t dumped = Bytes(dump);
+    Skip(3);
+    EXPECT_EQ(dumped, Bytes(dump));
+    EXPECT_EQ(1 + 6, ProfilingLines());
+
+    const int last = SceneAnalyzer::kLastProfiledFrame;
+    for (int id = last - 1; id <= last + 4; ++id) {
+        SCOPED_TRACE(id);
+        ASSERT_TRUE(m_session.Next());
+        m_session.Hub().m_nFrameID = id;
+        m_analyzer->Update(nullptr, 1);
+        EXPECT_EQ(id, Model().m_nFrameId);
+        EXPECT_EQ(1 + 6 + std::min(id, last + 1) - (last - 2), ProfilingLines());
+    }
+    EXPECT_EQ(dumped, Bytes(dump));
+    m_analyzer.reset();
+    EXPECT_EQ(1 + 6 + 3, ProfilingLines());
 }
 
 #ifdef VELA_RECORD_ONI_EXE

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "../OSLayer/XnLogTestWriter.h"
 #include "NACommon/NACommonData.h"
 
 namespace {
@@ -36,12 +37,31 @@ void ExpectEmptyScene(SceneAnalyzer& analyzer) {
     }
 }
 
+// The errors logged while an analyzer takes `frames` frames.
+int ErrorsOverFrames(SceneAnalyzer& analyzer, int frames) {
+    vela_test::CapturingLogWriter log;
+    EXPECT_EQ(XN_STATUS_OK, log.Register());
+    xnLogSetMaskMinSeverity(XN_LOG_MASK_ALL, XN_LOG_ERROR);
+    log.Clear();
+    for (int frame = 0; frame < frames; ++frame) {
+        analyzer.Update(nullptr, 1);
+    }
+    xnLogSetMaskMinSeverity(XN_LOG_MASK_ALL, XN_LOG_SEVERITY_NONE);
+    log.Unregister();
+    int errors = 0;
+    for (const vela_test::CapturedEntry& entry : log.m_entries) {
+        errors += entry.nSeverity == XN_LOG_ERROR ? 1 : 0;
+    }
+    return errors;
+}
+
 // An analyzer whose initialisation did not happen or failed analyses
-// nothing and still answers the user tracker: nobody, no floor, and an
-// empty label map of the size asked for.
+// nothing, says so once and not every frame, and still answers the user
+// tracker: nobody, no floor, and an empty label map of the size asked for.
 TEST(SceneAnalyzerTest, AnAnalyzerThatIsNotInitialisedReportsAnEmptyScene) {
     SceneAnalyzer never;
-    never.Update(nullptr, 1);
+    EXPECT_EQ(1, ErrorsOverFrames(never, 1));
+    EXPECT_EQ(0, ErrorsOverFrames(never, 2));
     ExpectEmptyScene(never);
 
     // A depth node without a stream: the hub cannot be initialised.
@@ -52,9 +72,7 @@ TEST(SceneAnalyzerTest, AnAnalyzerThatIsNotInitialisedReportsAnEmptyScene) {
     EXPECT_FALSE(failed.Initialize(&hub, node, SAConfiguration(), nullptr));
     GetCapturedStderr();
     EXPECT_FALSE(failed.IsInitialized());
-    for (int frame = 0; frame < 3; ++frame) {
-        failed.Update(nullptr, 1);
-    }
+    EXPECT_EQ(1, ErrorsOverFrames(failed, 3));
     EXPECT_EQ(nullptr, failed.GetSeeds());
     ExpectEmptyScene(failed);
 

@@ -48,6 +48,10 @@ TEST_F(UserTrackerOnCameraTest, WithoutADataDirectoryCreationFails) {
     EXPECT_TRUE(Logged("UserTracker: needs the data directory: call velaInitialize first")) << LogText();
 }
 
+TEST_F(UserTrackerOnCameraTest, ADataDirectoryTooLongForTheIniPathFailsCreation) {
+    ExpectAConfigurationPathTooLongFailsTheTracker<UserTracker>("FeatureExtraction.ini");
+}
+
 TEST_F(UserTrackerOnCameraTest, AMissingConfigurationFileIsOnlyReported) {
     xnLogSetMaskMinSeverity(XN_LOG_MASK_ALL, XN_LOG_INFO);
     UserTracker tracker;

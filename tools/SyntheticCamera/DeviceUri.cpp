@@ -161,6 +161,15 @@ bool ParseDeviceUri(const std::string& uri, DeviceConfig& config, std::string& e
                 error = "pacing must be demand, realtime or free, not '" + value + "'";
                 return false;
             }
+        } else if (key == "start") {
+            if (value == "ok") {
+                config.bRefuseStart = false;
+            } else if (value == "refuse") {
+                config.bRefuseStart = true;
+            } else {
+                error = "start must be ok or refuse, not '" + value + "'";
+                return false;
+            }
         } else {
             error = "unknown option '" + key + "' for " + kUriScheme + kind;
             return false;

@@ -8,7 +8,8 @@
 //
 // Options: resolution=WxH (160x120, 320x240, 640x480 or 1280x1024),
 // format=1mm|100um, crop=on|off, mirror=on|off, seed=N (scenes only),
-// pacing=demand|realtime|free. Values may be percent-encoded (%26 for '&').
+// pacing=demand|realtime|free, start=ok|refuse. Values may be percent-encoded
+// (%26 for '&').
 
 #include <cstdint>
 #include <string>
@@ -32,6 +33,7 @@ struct DeviceConfig {
     bool bHasSeed = false;
     uint64_t nSeed = 0;
     Pacing pacing = Pacing::OnDemand;
+    bool bRefuseStart = false;     // every start of the stream fails, for callers' error paths
 };
 
 constexpr const char* kUriScheme = "synthetic://";

@@ -65,7 +65,8 @@ oni::driver::StreamBase* SyntheticDevice::createStream(OniSensorType sensorType)
     }
     const bool mirror = m_config.nMirror >= 0 ? m_config.nMirror != 0 : m_source->DefaultMirror();
     m_pStream = new SyntheticStream(*m_source, m_sourceLock, m_frameCounter, m_modes, m_initialMode,
-                                    m_config.bCropping, mirror, m_config.pacing, m_services, m_onFailure);
+                                    m_config.bCropping, mirror, m_config.pacing, m_config.bRefuseStart, m_services,
+                                    m_onFailure);
     return m_pStream;
 }
 

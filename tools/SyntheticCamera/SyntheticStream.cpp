@@ -86,7 +86,8 @@ const int kSupportedProperties[] = {
 
 SyntheticStream::SyntheticStream(FrameSource& source, std::mutex& sourceLock, std::atomic<int>& frameCounter,
                                  const std::vector<OniVideoMode>& modes, const OniVideoMode& initialMode,
-                                 bool cropping, bool mirror, Pacing pacing, oni::driver::DriverServices& services,
+                                 bool cropping, bool mirror, Pacing pacing, bool refuseStart,
+                                 oni::driver::DriverServices& services,
                                  std::function<void(const std::string&)> onFailure)
     : m_source(source),
       m_sourceLock(sourceLock),
@@ -94,6 +95,7 @@ SyntheticStream::SyntheticStream(FrameSource& source, std::mutex& sourceLock, st
       m_services(services),
       m_modes(modes),
       m_pacing(pacing),
+      m_bRefuseStart(refuseStart),
       m_onFailure(std::move(onFailure)) {
     m_state.mode = initialMode;
     m_state.cropping = cropping ? CentreCropping(initialMode) : OniCropping{0, 0, 0, 0, 0};
@@ -107,6 +109,10 @@ OniCropping SyntheticStream::CentreCropping(const OniVideoMode& mode) {
 }
 
 OniStatus SyntheticStream::start() {
+    if (m_bRefuseStart) {
+        m_services.errorLoggerAppend("synthetic camera: the depth stream refuses to start (start=refuse)");
+        return ONI_STATUS_ERROR;
+    }
     if (m_bStarted.exchange(true)) return ONI_STATUS_OK;
     if (m_pacing != Pacing::OnDemand) {
         {

@@ -33,9 +33,10 @@ public:
     // restarts, so time stamps never go back while the device is open.
     // `onFailure` is called once, with the reason, when the source cannot
     // produce a frame: the stream then ends, raising no more frames.
+    // `refuseStart` fails every start.
     SyntheticStream(FrameSource& source, std::mutex& sourceLock, std::atomic<int>& frameCounter,
                     const std::vector<OniVideoMode>& modes, const OniVideoMode& initialMode, bool cropping,
-                    bool mirror, Pacing pacing, oni::driver::DriverServices& services,
+                    bool mirror, Pacing pacing, bool refuseStart, oni::driver::DriverServices& services,
                     std::function<void(const std::string&)> onFailure);
     ~SyntheticStream() override;
 
@@ -73,6 +74,7 @@ private:
     oni::driver::DriverServices& m_services;
     const std::vector<OniVideoMode> m_modes;
     const Pacing m_pacing;
+    const bool m_bRefuseStart;
     const std::function<void(const std::string&)> m_onFailure;
     std::atomic<bool> m_bEnded{false};
 

@@ -60,6 +60,8 @@ public:
     void AddRows(int count, bool zeroFill);
     int AddRow(bool zeroFill);
     void EnsureRowCapacity(int rows);
+    // Whole rows the storage holds before it must grow.
+    int GetRowCapacity() const { return GetNumColumns() > 0 ? m_values.Capacity() / GetNumColumns() : 0; }
     int GetNumRows() const { return m_nRows; }
     int GetNumColumns() const { return m_columnNames.Size(); }
     const std::string& GetColumnName(int column) const { return m_columnNames[column]; }

@@ -253,6 +253,82 @@ TEST_F(RaisedHand, HeadSearchesComputeOnlyWhenAllowed) {
     EXPECT_EQ(1, m_detector.m_headDone);
 }
 
+// The label of the detector's map that covers most of a part's pixels; 0
+// when none does.
+int LabelOfPart(const DUZHandDetector& detector, const detection_test::PartView& part) {
+    std::vector<int> pixels(DUZHandDetector::kMaxLabels, 0);
+    for (size_t i = 0; i < part.labels.size(); ++i) {
+        const int label = detector.m_labelMap.Data()[i];
+        if (part.labels[i] != 0 && label != 0 && label < DUZHandDetector::kMaxLabels) {
+            ++pixels[static_cast<size_t>(label)];
+        }
+    }
+    const auto most = std::max_element(pixels.begin(), pixels.end());
+    return *most > 0 ? static_cast<int>(most - pixels.begin()) : 0;
+}
+
+// The head candidates of the detector's cached frame.
+std::vector<int> CachedHeadCandidates(DUZHandDetector& detector, const NADepthMapContainer& level, Box2D<int>& box) {
+    ConnectedComponentProperties<float> heads;
+    short count = 0;
+    unsigned int unused = 0;
+    NAResolution resolution = NAResolution::NoMatch;
+    detector.FindHeadCandidates(&level, box, 0, heads, count, unused, resolution);
+    return Candidates(heads, count);
+}
+
+// A hand raised beside the head in the body's plane, a still scene (no
+// motion mask) at 160x120. Its top is labelled apart from the head and is
+// large enough either way. By the ear, the head lies above the label's box,
+// within 150 mm of its side and at about its depth: the free-space filter
+// rejects the label, and the hand is no candidate. Above the shoulder it
+// passes every filter, the head test and the forearm test, and is the
+// frame's one hand candidate. The head is the one head candidate.
+TEST(HandDetector, AHandRaisedBesideTheHead) {
+    using detection_test::BesideHead;
+    struct Case {
+        BesideHead where;
+        int distance;
+        bool candidate;
+    };
+    const Case cases[] = {{BesideHead::ByTheEar, 1500, false},
+                          {BesideHead::ByTheEar, 3500, false},
+                          {BesideHead::AboveTheShoulder, 1500, true},
+                          {BesideHead::AboveTheShoulder, 3500, true}};
+    for (const Case& test : cases) {
+        SCOPED_TRACE(std::string(test.where == BesideHead::ByTheEar ? "by the ear at " : "above the shoulder at ") +
+                     std::to_string(test.distance));
+        RenderedLevels levels;
+        ASSERT_TRUE(levels.Open(detection_test::HandBesideHeadScene(test.where, test.distance))) << levels.Error();
+        ASSERT_TRUE(levels.Next());
+        ASSERT_TRUE(levels.Next());
+        const NADepthMapContainer& level = levels.Level(NAResolution::QQVGA);
+        const vela::scene::RenderedFrame& frame = levels.Session().Rendered();
+        DUZHandDetector detector(1);
+        ASSERT_EQ(1, detector.Initialize("", 0, NAResolution::QQVGA, kMaxDepth));
+        Box2D<int> box(0, 0, 159, 119);
+        ConnectedComponentProperties<float> record;
+        short count = 0;
+        detector.FindHandCandidates(&level, box, nullptr, 1, 1, nullptr, record, count);
+
+        const int hand = LabelOfPart(detector, detection_test::ViewPart(frame, 0, vela::scene::kPartRightHand, level));
+        const int head = LabelOfPart(detector, detection_test::ViewPart(frame, 0, vela::scene::kPartHead, level));
+        ASSERT_NE(0, hand);
+        ASSERT_NE(0, head);
+        ASSERT_NE(hand, head);
+        ConnectedComponentProperties<float> measured;
+        detector.ComputeCCProperties(&level, measured, detector.m_initialCount, detector.m_labelMap);
+        EXPECT_EQ(1, detector.FilterBySize(measured, static_cast<unsigned short>(hand)));
+        EXPECT_EQ(test.candidate ? 1 : 0, detector.FilterEmptyBoxAbove(&level, measured, static_cast<short>(hand)));
+        EXPECT_EQ(test.candidate ? std::vector<int>{hand} : std::vector<int>{}, Candidates(record, count));
+        if (test.candidate) {
+            EXPECT_EQ(0, detector.m_headResults[hand]);
+            EXPECT_EQ(0, detector.m_forearmFailures[hand]);
+        }
+        EXPECT_EQ(std::vector<int>{head}, CachedHeadCandidates(detector, level, box));
+    }
+}
+
 class HandDetectorFrames : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_log.Registered()); }

@@ -17,6 +17,7 @@
 
 namespace {
 
+using detection_test::BesideHead;
 using detection_test::PartView;
 using detection_test::RenderedLevels;
 using detection_test::ViewPart;
@@ -300,7 +301,7 @@ FormResults DetectAllForms(const NADepthMapContainer& level, const PartView& par
 
 struct RenderedCase {
     const char* name;
-    const char* scene;
+    std::string scene;
     // Per person: 1 when the head must be found; the right hand's centroid
     // must never be a head.
     std::vector<int> heads;
@@ -323,6 +324,15 @@ TEST(HeadDetector, RenderedPeopleHaveTheirHeadsFoundAndHandsNot) {
          "person height=1750\n  at 0 pos=-450,2600\n  pose 0 stand\n"
          "person height=1700 fabric=light\n  at 0 pos=450,2600\n  pose 0 stand\n",
          {1, 1}},
+        // A hand raised beside the head in the body's plane is no head in
+        // any form, and leaves the head one, whether close by the ear or
+        // out above the shoulder.
+        {"a hand raised by the ear at 1.5 m", detection_test::HandBesideHeadScene(BesideHead::ByTheEar, 1500), {1}},
+        {"a hand raised by the ear at 3.5 m", detection_test::HandBesideHeadScene(BesideHead::ByTheEar, 3500), {1}},
+        {"a hand raised above the shoulder at 1.5 m",
+         detection_test::HandBesideHeadScene(BesideHead::AboveTheShoulder, 1500), {1}},
+        {"a hand raised above the shoulder at 3.5 m",
+         detection_test::HandBesideHeadScene(BesideHead::AboveTheShoulder, 3500), {1}},
     };
     for (const RenderedCase& test : cases) {
         SCOPED_TRACE(test.name);

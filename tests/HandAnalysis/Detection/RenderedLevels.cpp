@@ -69,6 +69,12 @@ PartView ViewPart(const vela::scene::RenderedFrame& frame, int person, int part,
     return view;
 }
 
+std::string HandBesideHeadScene(BesideHead where, int distance) {
+    const char* arm = where == BesideHead::ByTheEar ? "70,0,90,150" : "90,0,90,90";
+    return "camera elevation=1400\nwall z=4500\nperson height=1750\n  at 0 pos=0," + std::to_string(distance) +
+           "\n  pose 0 stand right_arm=" + arm + "\n";
+}
+
 void ChangedPixels(const xn::DepthMetaData& before, const xn::DepthMetaData& now, int threshold,
                    Array2D<unsigned short>& mask) {
     mask.SetSize(now.YRes(), now.XRes(), false);

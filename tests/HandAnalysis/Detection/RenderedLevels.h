@@ -48,6 +48,15 @@ struct PartView {
 };
 PartView ViewPart(const vela::scene::RenderedFrame& frame, int person, int part, const NADepthMapContainer& level);
 
+// One person 1750 mm tall facing the camera at `distance` mm before a wall
+// at 4.5 m, standing still with the right hand raised beside the head in
+// the body's plane: by the ear (the hand's top below the crown, its inner
+// edge about 100 mm from the head), or above the shoulder with the forearm
+// upright as in the calibration pose (about 450 mm out from the head's
+// centre).
+enum class BesideHead { ByTheEar, AboveTheShoulder };
+std::string HandBesideHeadScene(BesideHead where, int distance);
+
 // 1 where the level's depth changed by more than `threshold` mm (or gained
 // or lost depth) since `before`, a map of the same size.
 void ChangedPixels(const xn::DepthMetaData& before, const xn::DepthMetaData& now, int threshold,

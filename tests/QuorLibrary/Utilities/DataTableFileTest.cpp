@@ -141,6 +141,59 @@ TEST(DataTableFileTest, BinaryFloatTableAndCutLastRow) {
     EXPECT_EQ(back.GetNumRows(), 0);
 }
 
+// Wide tables go through both forms unchanged, and a reader takes storage by
+// the rows that arrive: a header of a few KB over a short file must not cost
+// megabytes. 525 doubles a row is where the writers' reserve reaches its cap;
+// a row of 2100 doubles is longer than the first binary read.
+TEST(DataTableFileTest, WideTablesReadBackExactlyWithStorageForTheRowsRead) {
+    TempDir dir;
+    struct Case {
+        int columns;
+        int rows;
+    };
+    const Case cases[] = {{525, 2}, {525, 40}, {2100, 7}};
+    for (const Case& c : cases) {
+        // Halves and signs within the six significant digits text keeps.
+        const auto value = [](int r, int col) {
+            return (col % 2 == 0 ? 0.5 : -0.5) * ((r * 7919 + col * 13) % 100000);
+        };
+        DataTable<double> table(c.columns);
+        std::vector<std::string> names;
+        for (int col = 0; col < c.columns; ++col) {
+            names.push_back("Column" + std::to_string(col));
+        }
+        table.SetColumns(names);
+        for (int r = 0; r < c.rows; ++r) {
+            const int row = table.AddRow(false);
+            for (int col = 0; col < c.columns; ++col) {
+                table(row, col) = value(r, col);
+            }
+        }
+        for (bool binary : {false, true}) {
+            SCOPED_TRACE(std::to_string(c.rows) + " rows of " + std::to_string(c.columns) +
+                         (binary ? " binary" : " text"));
+            const std::string path = dir.File(binary ? "wide.bin" : "wide.txt");
+            table.Write(path, binary);
+
+            DataTable<double> back(0);
+            bool wasBinary = !binary;
+            ASSERT_TRUE(back.Read(path, &wasBinary));
+            EXPECT_EQ(binary, wasBinary);
+            ASSERT_EQ(c.columns, back.GetNumColumns());
+            ASSERT_EQ(c.rows, back.GetNumRows());
+            EXPECT_EQ(c.columns - 1, back.GetColumn("Column" + std::to_string(c.columns - 1)));
+            int wrong = 0;
+            for (int r = 0; r < c.rows; ++r) {
+                for (int col = 0; col < c.columns; ++col) {
+                    wrong += back(r, col) == value(r, col) ? 0 : 1;
+                }
+            }
+            EXPECT_EQ(0, wrong);
+            EXPECT_LE(back.GetRowCapacity(), 4 * (c.rows + 1));
+        }
+    }
+}
+
 TEST(DataTableFileTest, BinaryHeadersThatCannotBeTrustedAreRejected) {
     struct Case {
         const char* name;

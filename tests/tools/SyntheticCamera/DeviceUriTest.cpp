@@ -21,9 +21,10 @@ TEST(SyntheticUri, ReadsEveryOption) {
     EXPECT_EQ(-1, c.nMirror);
     EXPECT_FALSE(c.bHasSeed);
     EXPECT_EQ(Pacing::OnDemand, c.pacing);
+    EXPECT_FALSE(c.bRefuseStart);
 
     ASSERT_TRUE(ParseDeviceUri("synthetic://scene?file=/a%20b/c%26d.scene&resolution=1280x1024&format=100um"
-                               "&crop=on&mirror=off&seed=18446744073709551615&pacing=realtime",
+                               "&crop=on&mirror=off&seed=18446744073709551615&pacing=realtime&start=refuse",
                                c, error))
         << error;
     EXPECT_EQ(SourceKind::Scene, c.kind);
@@ -36,12 +37,15 @@ TEST(SyntheticUri, ReadsEveryOption) {
     EXPECT_TRUE(c.bHasSeed);
     EXPECT_EQ(18446744073709551615ull, c.nSeed);
     EXPECT_EQ(Pacing::RealTime, c.pacing);
+    EXPECT_TRUE(c.bRefuseStart);
 
-    ASSERT_TRUE(ParseDeviceUri("synthetic://images?dir=rel/dir&pacing=free&resolution=160x120", c, error)) << error;
+    ASSERT_TRUE(ParseDeviceUri("synthetic://images?dir=rel/dir&pacing=free&resolution=160x120&start=ok", c, error))
+        << error;
     EXPECT_EQ(SourceKind::Images, c.kind);
     EXPECT_EQ("rel/dir", c.path);
     EXPECT_EQ(Pacing::FreeRunning, c.pacing);
     EXPECT_EQ(160, c.nWidth);
+    EXPECT_FALSE(c.bRefuseStart);
 }
 
 TEST(SyntheticUri, EncodedValuesComeBackUnchanged) {
@@ -74,6 +78,7 @@ TEST(SyntheticUri, RefusesBadUrisWithTheReason) {
         {"synthetic://default?seed=99999999999999999999", "seed must be"},
         {"synthetic://default?seed=", "seed must be"},
         {"synthetic://default?pacing=fast", "pacing must be"},
+        {"synthetic://default?start=fail", "start must be ok or refuse"},
         {"synthetic://default?mirror", "has no value"},
         {"synthetic://default?mirror=on&mirror=off", "given twice"},
         {"synthetic://scene?file=a%2", "bad percent escape"},

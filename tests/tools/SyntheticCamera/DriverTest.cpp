@@ -471,6 +471,20 @@ TEST_F(SyntheticCamera, UriSelectsModeFormatCroppingAndMirroring) {
     }
 }
 
+// A device that refuses to start its stream lets callers' error paths run.
+TEST_F(SyntheticCamera, StartRefuseFailsEveryStartWithTheReason) {
+    OniDeviceHandle device = Open("synthetic://default?start=refuse");
+    ASSERT_NE(nullptr, device);
+    OniStreamHandle stream = CreateDepthStream(device);
+    ASSERT_NE(nullptr, stream);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_NE(ONI_STATUS_OK, oniStreamStart(stream)) << "attempt " << attempt;
+        EXPECT_NE(std::string::npos, std::string(oniGetExtendedError()).find("refuses to start"))
+            << oniGetExtendedError();
+        EXPECT_EQ(nullptr, ReadFrame(stream, 100));
+    }
+}
+
 TEST_F(SyntheticCamera, SceneUriRendersTheFileWithTheGivenSeed) {
     vela_test::TempDir dir;
     const std::string text =

@@ -7,6 +7,7 @@
 #include <PS1080.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -185,6 +186,43 @@ TEST(SyntheticRecordCommand, FailsClearly) {
         << vela_test::ReadWholeFile(dir.File("stderr.txt"));
     EXPECT_NE(std::string::npos,
               vela_test::ReadWholeFile(dir.File("stdout.txt")).find("synthetic://default?resolution=640x480&mirror=off"));
+}
+
+// The PNG with its image data replaced by bytes that do not inflate, every
+// chunk's CRC still good: the folder opens, and the image fails only when
+// its frame is made.
+std::string WithDataThatDoesNotInflate(std::string png) {
+    const auto get32 = [&](size_t at) {
+        return uint32_t(uint8_t(png[at])) << 24 | uint32_t(uint8_t(png[at + 1])) << 16 |
+               uint32_t(uint8_t(png[at + 2])) << 8 | uint32_t(uint8_t(png[at + 3]));
+    };
+    for (size_t at = 8; at + 12 <= png.size(); at += 12 + get32(at)) {
+        const uint32_t length = get32(at);
+        if (png.compare(at + 4, 4, "IDAT") != 0) continue;
+        std::fill(png.begin() + at + 8, png.begin() + at + 8 + length, '\xff');
+        const uint32_t crc =
+            uint32_t(crc32(0L, reinterpret_cast<const Bytef*>(png.data() + at + 4), length + 4));
+        for (int i = 0; i < 4; ++i) png[at + 8 + length + i] = char(crc >> (24 - 8 * i));
+    }
+    return png;
+}
+
+// The device ends the stream on an image it cannot decode: the recording
+// stops there with an error instead of waiting for frames that never come.
+TEST(SyntheticRecordCommand, ADeviceErrorMidRecordingFailsTheRecording) {
+    vela_test::TempDir dir;
+    vela_test::TempDir images;
+    const std::vector<uint16_t> pixels(16 * 12, 1500);
+    std::string error;
+    ASSERT_TRUE(vela::scene::WritePgm16(images.File("a.pgm"), 16, 12, pixels.data(), error)) << error;
+    ASSERT_TRUE(vela::scene::WritePngGray16(images.File("b.png"), 16, 12, pixels.data(), error)) << error;
+    vela_test::WriteWholeFile(images.File("b.png"), WithDataThatDoesNotInflate(vela_test::ReadWholeFile(images.File("b.png"))));
+
+    EXPECT_EQ(1, RunRecorder("--frames 3 synthetic://images?dir=" + images.Path() + " " + dir.File("bad.oni"), dir));
+    const std::string stderrText = vela_test::ReadWholeFile(dir.File("stderr.txt"));
+    EXPECT_NE(std::string::npos, stderrText.find("no frame 2: the device reported an error")) << stderrText;
+    EXPECT_NE(std::string::npos, stderrText.find("b.png: corrupt or truncated PNG image data")) << stderrText;
+    EXPECT_NE(std::string::npos, stderrText.find("bad.oni is incomplete")) << stderrText;
 }
 
 // An existing file is replaced only when asked, and a recording never

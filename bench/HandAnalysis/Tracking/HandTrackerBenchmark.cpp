@@ -1,0 +1,142 @@
+// One tracked hand's frame at the 160x120 working level, as the manager
+// runs it for one hand: the combined map of the tracker's window (the
+// background's foreground, the hand filter, box filter), the backwards
+// tracking at three box sizes, the mean-shift steps, the head and boundary
+// checks and the forearm update; then the copy of the trackers' input and
+// the background update outside the hand. The frames are a person at 1.8 m
+// drawing circles of 100 mm with the right hand once a second, rendered at
+// 320x240 and reduced by the hub's 2x2 reduction; the 30 frames of one
+// circle repeat seamlessly.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DepthFixtureFrame.h"
+#include "HandAnalysis/DUZHandFilter.h"
+#include "HandAnalysis/DUZHandPartition.h"
+#include "HandAnalysis/DUZHandTracker.h"
+#include "HandAnalysis/DUZHandTrackerBackgroundModel.h"
+#include "NACommon/NACommonData.h"
+#include "SceneRenderer/SceneRenderer.h"
+#include "XnAdapter/XnImageMetaData.h"
+
+namespace {
+
+constexpr unsigned short kMaxDepth = 4500;
+constexpr int kLoopFrames = 30;
+constexpr int kFirstFrame = 30;  // one second in: the circle runs
+
+class CircleFrames {
+public:
+    CircleFrames() {
+        vela::scene::Scene scene;
+        std::string error;
+        if (!vela::scene::ParseScene("camera elevation=1200\nframes count=90\nwall z=3200\n"
+                                     "person height=1750\n  at 0 pos=0,1800\n  pose 0 stand\n"
+                                     "  circle 0..3 radius=100 period=1 blend=0.3\n",
+                                     "", scene, error)) {
+            std::abort();
+        }
+        vela::scene::SceneRenderer renderer(scene);
+        renderer.SetResolution(320, 240);
+        std::vector<uint16_t> full(320 * 240);
+        NACommonData hub;
+        for (int i = 0; i < kLoopFrames; ++i) {
+            renderer.RenderDepth(kFirstFrame + i, full.data());
+            std::vector<uint16_t> reduced(160 * 120);
+            hub.Downscale(full.data(), reduced.data(), 320, 240, 2);
+            m_frames.push_back(reduced);
+        }
+        vela::scene::RenderedFrame truth;
+        renderer.Render(kFirstFrame, truth);
+        const vela::scene::Vec3& c = truth.truth.users.at(0).hands[vela::scene::kRight].centroid;
+        m_start = Vector3D<float>(static_cast<float>(c.x), static_cast<float>(c.y), static_cast<float>(c.z));
+    }
+    const std::vector<uint16_t>& Frame(int i) const { return m_frames[static_cast<size_t>(i % kLoopFrames)]; }
+    const Vector3D<float>& Start() const { return m_start; }
+
+private:
+    std::vector<std::vector<uint16_t>> m_frames;
+    Vector3D<float> m_start;
+};
+
+void BM_TrackedHandFrame(benchmark::State& state) {
+    static const CircleFrames frames;
+    hand_test_kit::FixtureFrame frame(160, 120);
+    const Box2D<int> all(0, 0, 159, 119);
+    auto load = [&](int i) {
+        std::copy(frames.Frame(i).begin(), frames.Frame(i).end(), frame.Depth().WritableData());
+        frame.UpdateShift();
+        frame.SetFrame(static_cast<uint32_t>(i + 1), SensorTime(static_cast<int64_t>(i + 1) * 33333));
+    };
+    load(0);
+    DUZHandTrackerBackgroundModel background;
+    DUZHandFilter filter;
+    DUZHandPartition partition;
+    background.Initialize(frame.Depth(), "", 0);
+    filter.Initialize("", kMaxDepth, 0);
+    partition.Initialize(frame.Depth(), "", 0);
+    DUZHandTracker tracker(&partition, &background, &filter, false, kMaxDepth, frame.MaxShift());
+    tracker.Initialize(frame.Node(), frame.Depth(), "", 0);
+    tracker.m_id = 1;
+    background.SetToCurrentShiftMapSSE(frame.Container(), all);
+    tracker.StartTracking(frame.Container(), frames.Start(), Vector2D<float>(0, 0));
+    // The hand mask: the hand's 400 mm box, depths up to 200 mm behind it.
+    Array2D<unsigned short> mask;
+    mask.SetSize(120, 160, false);
+    std::fill(mask.Data(), mask.Data() + 160 * 120, 0);
+    unsigned short maskValue = 0;
+    auto markHand = [&](const Vector3D<float>& p) {
+        ++maskValue;
+        const WorldPointConverterBase<float>& c = frame.Converter();
+        const float e = p.z * c.m_fPixelSizeFactor;
+        const int u = static_cast<int>(p.x / e + c.m_fCenterX);
+        const int v = static_cast<int>(c.m_fCenterY - p.y / e);
+        const int reach = static_cast<int>(200.0f / e);
+        const Box2D<int> box(std::max(0, u - reach), std::max(0, v - reach), std::min(159, u + reach),
+                             std::min(119, v + reach));
+        for (int r = box.min.y; r <= box.max.y; ++r) {
+            for (int col = box.min.x; col <= box.max.x; ++col) {
+                const int d = frame.Depth()(col, r);
+                if (d > 0 && d <= static_cast<int>(p.z + 200.0f)) {
+                    mask.Data()[r * 160 + col] = maskValue;
+                }
+            }
+        }
+        return box;
+    };
+    background.Reset(mask, maskValue, markHand(frames.Start()));
+    xn::ImageMetaData image;
+    Array2D<int>& combined = tracker.m_sharedData->m_combinedProbability;
+    int i = 0;
+    int tracking = 0;
+    for (auto _ : state) {
+        load(++i);
+        const Box2D<int> window = tracker.m_probabilityBounds;
+        for (int r = std::max(0, window.min.y); r <= std::min(119, window.max.y); ++r) {
+            for (int c = std::max(0, window.min.x); c <= std::min(159, window.max.x); ++c) {
+                combined.Data()[r * 160 + c] = 0;
+            }
+        }
+        tracker.ClearFlags();
+        tracker.ComputePredictionAndBounds(frame.Container());
+        tracker.SetFilteredLocations(nullptr, 0);
+        tracker.Update(frame.Container(), image);
+        tracker.m_sharedData->UpdateTrackerInputDataHistory(frame.Container());
+        markHand(tracker.m_position);
+        background.Update(frame.Container(), all, mask, maskValue);
+        tracking += tracker.m_state == DUZHandTrackerBase::eTracking ? 1 : 0;
+        benchmark::DoNotOptimize(tracker.m_position);
+    }
+    state.counters["tracking"] = benchmark::Counter(tracking, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_TrackedHandFrame)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+

@@ -1,0 +1,44 @@
+#pragma once
+
+// The timing lines of the hand trackers' frame stages: "HandTrackerManager"
+// + the tracker's prefix + the stage + " time: " + the milliseconds since
+// the previous line (mask "DUZTiming", verbose), written only when timing
+// is logged. The clock is read again after each line.
+
+#include <ostream>
+
+#include "NACommon/NALogger.h"
+#include "NACommon/NALoggerHelper.h"
+#include "OSLayer/XnLog.h"
+#include "OSLayer/XnOS.h"
+
+class DUZStageTimer {
+public:
+    // prefix, e.g. " - DUZHandTrackerBase::", goes before each stage name.
+    DUZStageTimer(NALogger& logger, const char* prefix) : m_logger(logger), m_prefix(prefix), m_nLast(0) {
+        if (IsOn()) {
+            xnOSGetHighResTimeStamp(&m_nLast);
+        }
+    }
+
+    void Line(const char* stage) {
+        if (!IsOn()) {
+            return;
+        }
+        XnUInt64 now = 0;
+        xnOSGetHighResTimeStamp(&now);
+        const double milliseconds = static_cast<double>(now - m_nLast) * 1e-6 * 1000.0;
+        NALoggerHelper(m_logger, kMask, XN_LOG_VERBOSE)
+            << "HandTrackerManager" << m_prefix << stage << " time: " << milliseconds << std::endl;
+        m_nLast = now;
+    }
+
+    static constexpr const char* kMask = "DUZTiming";
+
+private:
+    bool IsOn() const { return m_logger.GetEnabled() != 0 && xnLogIsEnabled(kMask, XN_LOG_VERBOSE); }
+
+    NALogger& m_logger;
+    const char* m_prefix;
+    XnUInt64 m_nLast;
+};
