@@ -165,6 +165,10 @@ public:
     void updateUserFgState();
     // Robust centres.
     void ComputeRobustCenters();
+    // The gap of a depth split in the depth bins zlo..zhi of a user's
+    // histogram (g its area): far and near bound as bins; false when none.
+    bool FindDepthGap(const User& user, const int* hist, int zlo, int zhi, int binShift, int g, int& gapStart,
+                      int& gapEnd) const;
     void ComputeHists(int id, const Box3D<int>& box, int* areaByX, int* lengthByX, int* areaByShift, int binShift);
     void FindRobustCenterForXSplit(User& user, const int* areaByX, int splitColumn);
     void FindRobustCenterForZSplit(User& user, const Box3D<int>& box, const int* areaByShift, int midDepth,

@@ -121,116 +121,9 @@ void Segmentation::ComputeRobustCenters() {
 
         // The depth split.
         const int* hist = m_histAreaByShift;
-        const int zlo = box.min.z;
-        const int zhi = box.max.z;
-        bool split = false;
         int gapStart = -1;
         int gapEnd = -1;
-        if (zlo <= zhi) {
-            int far = -1;
-            int m = hist[zhi];
-            for (int b = zhi - 1; b >= zlo; --b) {
-                if (hist[b] == 0) {
-                    continue;
-                }
-                if (hist[b] < m) {
-                    far = b;
-                    break;
-                }
-                m = hist[b];
-            }
-            int near = -1;
-            m = hist[zlo];
-            for (int b = zlo + 1; b <= zhi; ++b) {
-                if (hist[b] == 0) {
-                    continue;
-                }
-                if (hist[b] < m) {
-                    near = b;
-                    break;
-                }
-                m = hist[b];
-            }
-            if (near >= 0 && far >= 0 && far - near > 1) {
-                const int rows = user.box().max.y - user.box().min.y;
-                const long long h = std::max(800, m_converter->LengthAtDepthInt(com.z, rows));
-                const long long limit = std::min(h * h / 5, static_cast<long long>(g / 2));
-                long long sum = 0;
-                int c = -1;
-                for (int b = zlo; b <= zhi; ++b) {
-                    sum += hist[b];
-                    if (sum > limit) {
-                        c = b;
-                        break;
-                    }
-                }
-                near = std::max(near, c);
-            }
-            if (near >= 0 && far >= 0 && far - near > 1) {
-                long long farArea = 0;
-                for (int b = far + 1; b <= zhi; ++b) {
-                    farArea += hist[b];
-                }
-                long long running = farArea;
-                long long gapArea = 0;
-                bool stopped = false;
-                for (int b = far; b >= near && !split && !stopped; --b) {
-                    running += hist[b];
-                    const int depth = b << binShift;
-                    const unsigned short fixedStep = static_cast<unsigned short>(depth - 50);
-                    // The depth one shift nearer; a depth without a shift
-                    // has none and takes the fixed step.
-                    unsigned short shiftStep = fixedStep;
-                    if (depth >= 0 && static_cast<unsigned>(depth) < hub.m_nDepthTableCapacity &&
-                        m_pDepthToShift[depth] > 0) {
-                        shiftStep = m_pShiftToDepth[m_pDepthToShift[depth] - 1];
-                    }
-                    const int kBin = std::min(fixedStep, shiftStep) >> binShift;
-                    bool dense = kBin < near;
-                    if (!dense && kBin <= b) {
-                        long long window = 0;
-                        for (int j = kBin; j <= b; ++j) {
-                            window += hist[j];
-                        }
-                        dense = window > 6999;
-                    }
-                    if (!dense) {
-                        gapArea += hist[b];
-                        gapEnd = kBin;
-                        gapStart = gapStart < 0 ? b : gapStart;
-                        continue;
-                    }
-                    if (gapStart < 0) {
-                        farArea += hist[b];
-                        stopped = kBin < near;
-                        continue;
-                    }
-                    const long long nearRest = g - running;
-                    const long long r = user.m_robustArea != 0 ? user.m_robustArea : user.area();
-                    long long between = gapArea;
-                    for (int j = gapEnd; j <= b - 1; ++j) {
-                        between += hist[j];
-                    }
-                    const long long o = (g - farArea) / 3;
-                    const long long p = static_cast<long long>(gapStart - gapEnd) << binShift;
-                    const bool deep = (farArea > o && p <= 199) ||
-                                      static_cast<int>(o + (p - 200) * (5000 - o) / 600) < farArea || p > 800;
-                    if (r >= 0 && nearRest > r / 5 && between < g / 5 && farArea > 0 && deep) {
-                        split = true;
-                        break;
-                    }
-                    gapArea = 0;
-                    farArea = running;
-                    gapStart = -1;
-                    gapEnd = -1;
-                    stopped = kBin < near;
-                }
-                // A gap still open past the near drop is taken as it is.
-                if (!split && !stopped && gapStart >= 0) {
-                    split = true;
-                }
-            }
-        }
+        const bool split = FindDepthGap(user, hist, box.min.z, box.max.z, binShift, g, gapStart, gapEnd);
         if (split) {
             user.m_splitZFar = gapStart << binShift;
             user.m_splitZNear = gapEnd << binShift;
@@ -242,6 +135,121 @@ void Segmentation::ComputeRobustCenters() {
         user.SetRobustData(Vector3D<int>(com.x, (r[0] * com.y + r[1] * com.z) >> q, (r[2] * com.y + r[3] * com.z) >> q),
                            g, false);
     }
+}
+
+bool Segmentation::FindDepthGap(const User& user, const int* hist, int zlo, int zhi, int binShift, int g, int& gapStart,
+                                int& gapEnd) const {
+    const NACommonData& hub = *m_commonData;
+    const Vector3D<int>& com = user.CenterOfMass();
+    bool split = false;
+    gapStart = -1;
+    gapEnd = -1;
+    if (zlo <= zhi) {
+        int far = -1;
+        int m = hist[zhi];
+        for (int b = zhi - 1; b >= zlo; --b) {
+            if (hist[b] == 0) {
+                continue;
+            }
+            if (hist[b] < m) {
+                far = b;
+                break;
+            }
+            m = hist[b];
+        }
+        int near = -1;
+        m = hist[zlo];
+        for (int b = zlo + 1; b <= zhi; ++b) {
+            if (hist[b] == 0) {
+                continue;
+            }
+            if (hist[b] < m) {
+                near = b;
+                break;
+            }
+            m = hist[b];
+        }
+        if (near >= 0 && far >= 0 && far - near > 1) {
+            const int rows = user.box().max.y - user.box().min.y;
+            const long long h = std::max(800, m_converter->LengthAtDepthInt(com.z, rows));
+            const long long limit = std::min(h * h / 5, static_cast<long long>(g / 2));
+            long long sum = 0;
+            int c = -1;
+            for (int b = zlo; b <= zhi; ++b) {
+                sum += hist[b];
+                if (sum > limit) {
+                    c = b;
+                    break;
+                }
+            }
+            near = std::max(near, c);
+        }
+        if (near >= 0 && far >= 0 && far - near > 1) {
+            long long farArea = 0;
+            for (int b = far + 1; b <= zhi; ++b) {
+                farArea += hist[b];
+            }
+            long long running = farArea;
+            long long gapArea = 0;
+            bool stopped = false;
+            for (int b = far; b >= near && !split && !stopped; --b) {
+                running += hist[b];
+                const int depth = b << binShift;
+                const unsigned short fixedStep = static_cast<unsigned short>(depth - 50);
+                // The depth one shift nearer; a depth without a shift
+                // has none and takes the fixed step.
+                unsigned short shiftStep = fixedStep;
+                if (depth >= 0 && static_cast<unsigned>(depth) < hub.m_nDepthTableCapacity &&
+                    m_pDepthToShift[depth] > 0) {
+                    shiftStep = m_pShiftToDepth[m_pDepthToShift[depth] - 1];
+                }
+                const int kBin = std::min(fixedStep, shiftStep) >> binShift;
+                bool dense = kBin < near;
+                if (!dense && kBin <= b) {
+                    long long window = 0;
+                    for (int j = kBin; j <= b; ++j) {
+                        window += hist[j];
+                    }
+                    dense = window > 6999;
+                }
+                if (!dense) {
+                    gapArea += hist[b];
+                    gapEnd = kBin;
+                    gapStart = gapStart < 0 ? b : gapStart;
+                    continue;
+                }
+                if (gapStart < 0) {
+                    farArea += hist[b];
+                    stopped = kBin < near;
+                    continue;
+                }
+                const long long nearRest = g - running;
+                const long long r = user.m_robustArea != 0 ? user.m_robustArea : user.area();
+                long long between = gapArea;
+                for (int j = gapEnd; j <= b - 1; ++j) {
+                    between += hist[j];
+                }
+                const long long o = (g - farArea) / 3;
+                const long long p = static_cast<long long>(gapStart - gapEnd) << binShift;
+                const bool deep = (farArea > o && p <= 199) ||
+                                  static_cast<int>(o + (p - 200) * (5000 - o) / 600) < farArea || p > 800;
+                if (r >= 0 && nearRest > r / 5 && between < g / 5 && farArea > 0 && deep) {
+                    split = true;
+                    break;
+                }
+                gapArea = 0;
+                farArea = running;
+                gapStart = -1;
+                gapEnd = -1;
+                stopped = kBin < near;
+            }
+            // A gap still open past the near drop is taken as it is.
+            if (!split && !stopped && gapStart >= 0) {
+                split = true;
+            }
+        }
+    }
+    return split;
 }
 
 void Segmentation::ComputeHists(int id, const Box3D<int>& box, int* areaByX, int* lengthByX, int* areaByShift,

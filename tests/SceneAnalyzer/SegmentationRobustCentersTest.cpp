@@ -179,6 +179,69 @@ TEST_F(RobustCentersTest, AFarUserStaysInsideTheHistograms) {
     }
 }
 
+// The gap of a depth split on crafted histograms of 8 mm bins (the fake
+// sensor's depth step of one shift is 5 mm, so a bin's density window is
+// the 8 bins up to it): a near part at bin 100 with a fringe at 101, a far
+// part at the far end.
+class DepthGapTest : public RobustCentersTest {
+protected:
+    void SetUp() override {
+        RobustCentersTest::SetUp();
+        // A short user: the near part alone passes the first-part limit.
+        Part(60, 50, 61, 60, 2000);
+        m_user = &Run();
+        std::fill(m_hist, m_hist + Segmentation::kHistBins, 0);
+        m_hist[100] = 300000;
+        m_hist[101] = 1000;
+    }
+    bool Gap(int zhi, int& far, int& near) {
+        long long g = 0;
+        for (int b = 100; b <= zhi; ++b) {
+            g += m_hist[b];
+        }
+        m_user->m_area = static_cast<int>(g);
+        m_user->m_robustArea = 0;
+        return Seg().FindDepthGap(*m_user, m_hist, 100, zhi, 3, static_cast<int>(g), far, near);
+    }
+
+    User* m_user = nullptr;
+    int m_hist[Segmentation::kHistBins];
+};
+
+// A window of 6999 mm^2 is no body: the gap runs on past it to the near
+// part; 7000 ends it where the lump enters the window (8 bins above it).
+TEST_F(DepthGapTest, ABinIsDenseAbove6999) {
+    for (const int lump : {6999, 7000}) {
+        SCOPED_TRACE(lump);
+        m_hist[300] = 100000;
+        m_hist[299] = 50000;
+        m_hist[200] = lump;
+        int far = 0;
+        int near = 0;
+        ASSERT_TRUE(Gap(300, far, near));
+        EXPECT_EQ(298, far);
+        EXPECT_EQ(lump == 6999 ? 101 : 201, near);
+    }
+}
+
+// With little far area, a gap of 808 mm is taken whatever that area; one of
+// 800 mm needs more than 5000 mm^2 behind it.
+TEST_F(DepthGapTest, LongGapsNeedLessAreaBehind) {
+    for (const int far0 : {203, 202}) {
+        SCOPED_TRACE(far0);
+        std::fill(m_hist + 102, m_hist + Segmentation::kHistBins, 0);
+        m_hist[far0] = 3000;
+        m_hist[far0 - 1] = 2000;
+        int far = 0;
+        int near = 0;
+        const bool gap = Gap(far0, far, near);
+        EXPECT_EQ(far0 == 203, gap);
+        if (gap) {
+            EXPECT_EQ(808, (far - near) * 8);
+        }
+    }
+}
+
 // A user holding or held in a touching pair, or without area, gets no
 // robust centre: zero velocity and its own area.
 TEST_F(RobustCentersTest, UsersOfATouchingPairAreNotCut) {
