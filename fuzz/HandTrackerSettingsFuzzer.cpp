@@ -14,43 +14,23 @@
 #include "HandAnalysis/DUZHandPartition.h"
 #include "HandAnalysis/DUZHandTracker.h"
 #include "HandAnalysis/DUZHandTrackerBackgroundModel.h"
+#include "HandFuzzScene.h"
 #include "HandAnalysis/DUZMultiResDepthMapContainer.h"
 #include "QuorLibrary/Utilities/INIFileCache.h"
 #include "XnAdapter/XnImageMetaData.h"
 
 namespace {
 
-constexpr int kWidth = 160;
-constexpr int kHeight = 120;
 constexpr unsigned short kMaxDepth = 4500;
 
-struct Scene {
-    // Shifts 1090 - 325000 / depth, from 400 to 10000 mm. The background is
-    // never learnt, so the hand stands out.
-    Scene() : depthToShift(10100, 0), shiftToDepth(2048, 0) {
-        for (int d = 400; d <= 10000; ++d) depthToShift[d] = static_cast<unsigned short>(1090 - 325000 / d);
-        for (int s = 277; s < 1058; ++s) shiftToDepth[s] = static_cast<unsigned short>(325000 / (1090 - s));
-        depth.AllocateData(kWidth, kHeight);
-        for (int r = 0; r < kHeight; ++r) {
-            for (int c = 0; c < kWidth; ++c) {
-                const bool hand = (c - 80) * (c - 80) + (r - 40) * (r - 40) <= 36 || (c >= 77 && c <= 83 && r > 40);
-                depth.WritableData()[r * kWidth + c] = hand ? 1200 : 3000;
-            }
-        }
-        container.Initialize(node, depth);
-        container.m_depthToShift = depthToShift.data();
-        container.m_shiftToDepth = shiftToDepth.data();
-        container.Update(nullptr, node, depth, 1, SensorTime(0));
+// The background is never learnt, so the hand stands out.
+struct Scene : vela_fuzz::HandFuzzScene {
+    Scene() {
         background.Initialize(depth, "", 0);
         filter.Initialize("", kMaxDepth, 0);
         partition.Initialize(depth, "", 0);
     }
 
-    xn::DepthGenerator node;
-    std::vector<unsigned short> depthToShift;
-    std::vector<unsigned short> shiftToDepth;
-    xn::DepthMetaData depth;
-    DUZMultiResDepthMapContainer container;
     DUZHandTrackerBackgroundModel background;
     DUZHandFilter filter;
     DUZHandPartition partition;

@@ -1,4 +1,5 @@
-// The scene analyzer's frame and its background update on frames of the
+// The scene analyzer's frame, its background update, motion detection and
+// the plane set's update on frames of the
 // synthetic camera's default scene at 320x240 (a person standing in the
 // room), replayed as a live camera delivers them: every replayed frame gets
 // the next frame index and a time stamp 33,333 us after the previous one.
@@ -15,6 +16,8 @@
 #include <vector>
 
 #include "NACommon/NACommonData.h"
+#include "SceneAnalyzer/MotionDetectorByEdges.h"
+#include "SceneAnalyzer/SAPlanes.h"
 #include "SceneAnalyzer/SceneAnalyzer.h"
 #include "XnAdapter/XnNodeRegistry.h"
 #include "XnAdapter/XnOniCalls.h"
@@ -105,6 +108,29 @@ private:
     int m_index = 0;
 };
 
+// The replayed frames' maps at 160x120 on a hub of their own: depth,
+// shift and the filled shadows.
+struct ReplayedMaps {
+    explicit ReplayedMaps(Camera& camera) : shifts(kReplayedFrames), shadows(kReplayedFrames) {
+        ready = hub.Initialize(camera.Node(), QQVGA, nullptr, nullptr);
+        for (int i = 0; ready && i < kReplayedFrames; ++i) {
+            camera.Next();
+            hub.Update();
+            depths.emplace_back(new xn::DepthMetaData);
+            NACommonData::CopyMap(hub.DepthMap(QQVGA, 0), *depths.back());
+            shifts[i] = hub.ShiftMap(QQVGA, 0);
+            SceneAnalyzer::ShadowAlgo(&hub, QQVGA, shadows[i]);
+        }
+    }
+    ~ReplayedMaps() { hub.SetDepthGenerator(nullptr); }
+
+    NACommonData hub;
+    bool ready = false;
+    std::vector<std::unique_ptr<xn::DepthMetaData> > depths;
+    std::vector<Array2D<unsigned short> > shifts;
+    std::vector<Array2D<unsigned short> > shadows;
+};
+
 // Frames of the analyzer as the user tracker runs them. With a user, the
 // analyzer first sees the person walk in, and a user is started from a box
 // over the whole image.
@@ -172,23 +198,15 @@ void BM_FarfieldUpdate(benchmark::State& state) {
         return;
     }
     {
-        NACommonData hub;
-        if (!hub.Initialize(camera.Node(), QQVGA, nullptr, nullptr)) {
+        ReplayedMaps maps(camera);
+        if (!maps.ready) {
             state.SkipWithError("the hub does not initialise");
             return;
         }
-        // The maps of every replayed frame, and a shadow map each.
-        std::vector<std::unique_ptr<xn::DepthMetaData> > depths;
-        std::vector<Array2D<unsigned short> > shifts(kReplayedFrames);
-        std::vector<Array2D<unsigned short> > shadows(kReplayedFrames);
-        for (int i = 0; i < kReplayedFrames; ++i) {
-            camera.Next();
-            hub.Update();
-            depths.emplace_back(new xn::DepthMetaData);
-            NACommonData::CopyMap(hub.DepthMap(QQVGA, 0), *depths.back());
-            shifts[i] = hub.ShiftMap(QQVGA, 0);
-            SceneAnalyzer::ShadowAlgo(&hub, QQVGA, shadows[i]);
-        }
+        NACommonData& hub = maps.hub;
+        std::vector<std::unique_ptr<xn::DepthMetaData> >& depths = maps.depths;
+        std::vector<Array2D<unsigned short> >& shifts = maps.shifts;
+        std::vector<Array2D<unsigned short> >& shadows = maps.shadows;
         xn::SceneMetaData noUsers;
         noUsers.AllocateData(g_nXRes[QQVGA], g_nYRes[QQVGA]);
         std::fill(noUsers.WritableData(), noUsers.WritableData() + g_nXRes[QQVGA] * g_nYRes[QQVGA], 0);
@@ -212,10 +230,66 @@ void BM_FarfieldUpdate(benchmark::State& state) {
             farfield->Feedback(noUsers);
             farfield->UpdateFarfieldWithMemory();
         }
-        hub.SetDepthGenerator(nullptr);
     }
 }
 BENCHMARK(BM_FarfieldUpdate)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// Motion detection per frame at 160x120 (edge image, blocks, clusters,
+// suspects) with the eight-pixel edge image (1) or the plain one (0).
+void BM_MotionDetection(benchmark::State& state) {
+    Camera camera;
+    if (!camera.Ready()) {
+        state.SkipWithError("no synthetic camera");
+        return;
+    }
+    ReplayedMaps maps(camera);
+    if (!maps.ready) {
+        state.SkipWithError("the hub does not initialise");
+        return;
+    }
+    std::unique_ptr<MotionDetectorByEdges> detector(new MotionDetectorByEdges);
+    detector->init(&maps.hub, QQVGA, static_cast<int>(state.range(0)), 0, 8000);
+    int frame = 0;
+    for (auto _ : state) {
+        const int i = frame++ % kReplayedFrames;
+        detector->SetMaps(*maps.depths[i], maps.shifts[i], maps.shadows[i]);
+        detector->Detect();
+    }
+    state.counters["blocks"] = detector->blockCount();
+}
+BENCHMARK(BM_MotionDetection)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// Floor tracking per frame at 160x120 on a learnt background (the room of
+// the default scene): the plane set's update as the analyzer runs it, each
+// frame one kind in turn (1), and the floor slot's own update of a present
+// floor, marking and refit (2); with the eight-pixel loops (second
+// argument 1) or the plain ones (0).
+void BM_FloorTracking(benchmark::State& state) {
+    Camera camera;
+    if (!camera.Ready()) {
+        state.SkipWithError("no synthetic camera");
+        return;
+    }
+    ReplayedMaps maps(camera);
+    if (!maps.ready) {
+        state.SkipWithError("the hub does not initialise");
+        return;
+    }
+    const Array2D<unsigned short>& background = maps.shifts[0];
+    std::unique_ptr<SAPlanes> planes(new SAPlanes);
+    planes->Initialize(&maps.hub, QQVGA, static_cast<int>(state.range(1)), 0, {}, 8000);
+    planes->Update(background, 1);
+    SAPlane& floor = planes->Slot(SAPlaneData::PLANE_FLOOR, 0);
+    state.counters["floor"] = floor.m_hasSAPlane ? 1 : 0;
+    for (auto _ : state) {
+        if (state.range(0) == 1) {
+            planes->Update(background, 0);
+        } else {
+            floor.update(background, 0);
+        }
+    }
+}
+BENCHMARK(BM_FloorTracking)->ArgsProduct({{1, 2}, {0, 1}})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

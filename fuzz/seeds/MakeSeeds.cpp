@@ -18,6 +18,7 @@
 #include "QuorLibrary/Utilities/Serialization.h"
 #include "RecordFileFormat.h"
 #include "SceneAnalyzer/PointFile.h"
+#include "SceneAnalyzer/SAPlanes.h"
 #include "SceneRenderer/DepthCamera.h"
 #include "SceneRenderer/ImageWriter.h"
 #include "SceneRenderer/SensorModel.h"
@@ -81,6 +82,19 @@ void IniSeeds() {
     WriteSeed("HandDetectorSettings", "isolation", "[HandDetector]\nMaxDistanceForCC=80\nUseDepthIsolationFilter=1\n");
     WriteSeed("HandDetectorSettings", "thresholds", "[HandDetector]\nMaxDistanceForCC=4294967295\nUseDepthIsolationFilter=-7\n");
     WriteSeed("HandDetectorSettings", "no-threshold", "[HandDetector]\nUseDepthIsolationFilter=1\nMaxDistanceForCC=\n");
+
+    // The gesture candidates' sections: the shipped values, extreme weights
+    // and sizes, and keys without values.
+    WriteSeed("FocusSettings", "defaults",
+              "[FocusTracker]\nMaxIterations=5\nLostTrackingRecoveryTimeLimit=0.1\nConvergenceDistanceThreshold=10\n"
+              "SearchBoundsSizeRW=-75 75 -75 75 -75 75\nMinHandArea=1500\nUseHistogramBasedHandCenter=1\n"
+              "FactorY=1.0\nFactorZ=0.5\n[FocusRecognizer]\nMinFrameForMotionGesture=15\n"
+              "MaxFrameForMotionGesture=60\nStdThresholdMotionGesture=80\n");
+    WriteSeed("FocusSettings", "extremes",
+              "[FocusTracker]\nFactorY=-1\nFactorZ=1e30\nMinHandArea=-5\nSearchBoundsSizeRW=0 0 0 0 -900 900\n"
+              "[FocusRecognizer]\nMinFrameForMotionGesture=0\nMaxFrameForMotionGesture=-1\n"
+              "StdThresholdMotionGesture=-1\n");
+    WriteSeed("FocusSettings", "empty", "[FocusTracker]\nFactorY=\nUseHistogramBasedHandCenter=\n[FocusRecognizer]\n");
 }
 
 template <typename T>
@@ -296,6 +310,39 @@ void PointFileSeeds() {
     fs::remove_all(dir);
 }
 
+// Plane sets as the set writes them: fresh, with a floor and walls, and
+// with a floor outline and the schedule further on.
+void PlaneStateSeeds() {
+    NACommonData hub;
+    for (int variant = 0; variant < 3; ++variant) {
+        SAPlanes planes;
+        const std::vector<Vector2D<int> > outline = {Vector2D<int>(10, 100), Vector2D<int>(150, 100),
+                                                      Vector2D<int>(150, 119), Vector2D<int>(10, 119)};
+        planes.Initialize(&hub, variant == 2 ? QVGA : QQVGA, 1, 0,
+                          variant == 2 ? outline : std::vector<Vector2D<int> >(), 8000);
+        if (variant > 0) {
+            for (const int kind : {1, 5}) {
+                SAPlane& slot = planes.Slot(kind, 0);
+                slot.m_hasSAPlane = true;
+                slot.m_sol[0] = 0.01f;
+                slot.m_sol[1] = kind == 1 ? 2.5f : 0.02f;
+                slot.m_sol[2] = kind == 1 ? 400.0f : 900.0f;
+                slot.m_count_in = 3000;
+                slot.m_count_below = 40;
+                slot.m_quality = 560.0f;
+                slot.m_maxQuality = 560.0f;
+                slot.m_bounds = {0, 70, 160, 120};
+            }
+            planes.m_foundAnyPlane = planes.m_foundExtremePlane = true;
+            ++planes.updateIter;
+            ++planes.updateIter;
+        }
+        std::ostringstream out(std::ios::binary);
+        planes.WriteBinary(out);
+        WriteSeed("PlaneState", variant == 0 ? "fresh" : variant == 1 ? "floor-and-wall" : "outline", out.str());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -312,5 +359,6 @@ int main(int argc, char** argv) {
     ToolSeeds();
     CalibrationSeeds();
     PointFileSeeds();
+    PlaneStateSeeds();
     return 0;
 }

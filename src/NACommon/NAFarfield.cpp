@@ -74,6 +74,7 @@ NAFarfield::NAFarfield()
       m_nBgAdjacencyThresh(0),
       m_nFgShiftMargin(0),
       m_bProfiling(0),
+      m_bResetBackground(0),
       m_nAreaFactor(0),
       m_nShiftThreshSize(0),
       m_nShiftTableSize(0) {
@@ -279,6 +280,10 @@ void NAFarfield::Update(const xn::DepthMetaData** depths, const Array2D<uint16_t
     }
     uint64_t last = start;
     UpdateFrame(depths, shifts, frameId, time, validBox);
+    if (m_bResetBackground != 0 && m_bJustReset != 0) {
+        m_backgroundAtReset.SetSize(m_nYRes, m_nXRes, false);
+        std::copy(m_background.Data(), m_background.Data() + m_nPixels, m_backgroundAtReset.Data());
+    }
     ProfileStage(last, nullptr);
 
     const Box2D<int> imageBox(0, 0, m_nXRes - 1, m_nYRes - 1);
@@ -292,10 +297,13 @@ void NAFarfield::Update(const xn::DepthMetaData** depths, const Array2D<uint16_t
 
     RunFarfield(m_noDepthCounter, m_background);
     ProfileStage(last, " - NAFarfield::RunFarfieldSSE time: ");
+    const bool settling = m_bResetBackground != 0 && m_nFramesSinceReset <= kMaxFramesSinceReset - 1 &&
+                          m_backgroundAtReset.Size() == m_nPixels;
+    const Array2D<uint16_t>& against = settling ? m_backgroundAtReset : m_background;
     if (m_bSSE != 0) {
-        CreateFg_SSE(m_background, imageBox.min.y, imageBox.max.y);
+        CreateFg_SSE(against, imageBox.min.y, imageBox.max.y);
     } else {
-        CreateFg(m_background, imageBox);
+        CreateFg(against, imageBox);
     }
     ProfileStage(last, " - NAFarfield::CreateFg time: ");
     DetectCameraMotion();

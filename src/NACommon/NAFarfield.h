@@ -214,6 +214,13 @@ public:
     int16_t m_nFgShiftMargin;
     int32_t m_bProfiling;
     std::ofstream m_profFile;
+    // While set, the first update after a reset keeps a copy of the
+    // background as it stood then, and the foreground is built against that
+    // copy until the settling counter passes 59: an owner that resets keeps
+    // seeing its old foreground while the new background settles. 0 after
+    // construction.
+    int32_t m_bResetBackground;
+    Array2D<uint16_t> m_backgroundAtReset;
 
     // Beyond the model's own members: the area factor (the integer part of
     // p^2 x 262144, p the converter's pixel size per mm of depth), the

@@ -15,8 +15,9 @@ using vela_test::ReadUserFrame;
 
 class UserTrackerOnCameraTest : public vela_test::TrackerTest {};
 
-// An empty scene's frame: no users, an all-zero user map of the depth
-// frame's size and no floor.
+// A frame of the default scene without users: no users and an all-zero
+// user map of the depth frame's size; the room's floor, once found, points
+// up.
 void ExpectEmptyFrame(const VelaUserTrackerFrame& frame, int width, int height) {
     EXPECT_EQ(0, frame.userCount);
     EXPECT_EQ(nullptr, frame.users);
@@ -29,7 +30,10 @@ void ExpectEmptyFrame(const VelaUserTrackerFrame& frame, int width, int height) 
         labelled += frame.userMap.pixels[i] != 0 ? 1 : 0;
     }
     EXPECT_EQ(0, labelled);
-    EXPECT_EQ(0.0f, frame.floorConfidence);
+    EXPECT_TRUE(frame.floorConfidence == 0.0f || frame.floorConfidence == 1.0f) << frame.floorConfidence;
+    if (frame.floorConfidence == 1.0f) {
+        EXPECT_GT(frame.floor.normal.y, 0.9f);
+    }
 }
 
 TEST_F(UserTrackerOnCameraTest, RunsOnTheDefaultDeviceALentDeviceAndARecording) {
