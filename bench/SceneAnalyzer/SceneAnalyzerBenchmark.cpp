@@ -25,7 +25,7 @@
 namespace {
 
 // Frames of the person standing, after the walk into the room.
-constexpr int kSkippedFrames = 60;
+constexpr int kSkippedFrames = 120;
 constexpr int kReplayedFrames = 30;
 
 // The synthetic camera's default scene at 320x240, bound to a depth node,
@@ -49,18 +49,15 @@ public:
             if (oniStreamReadFrame(m_stream, &frame) != ONI_STATUS_OK) {
                 return;
             }
-            if (i < kSkippedFrames) {
-                oniFrameRelease(frame);
-            } else {
-                m_frames.push_back(frame);
-            }
+            (i < kSkippedFrames ? m_walk : m_frames).push_back(frame);
         }
-        m_timestamp = m_frames.back()->timestamp;
-        m_index = m_frames.back()->frameIndex;
     }
     ~Camera() {
         m_node.UpdateFrame(nullptr);
         m_node.SetStream(nullptr);
+        for (OniFrame* frame : m_walk) {
+            oniFrameRelease(frame);
+        }
         for (OniFrame* frame : m_frames) {
             oniFrameRelease(frame);
         }
@@ -77,24 +74,37 @@ public:
     }
     bool Ready() const { return m_frames.size() == static_cast<size_t>(kReplayedFrames); }
     xn::DepthGenerator& Node() { return m_node; }
+    // Hands the frames of the walk into the room to the node, as live
+    // frames before the replayed ones.
+    void Walk(SceneAnalyzer& analyzer) {
+        for (OniFrame* frame : m_walk) {
+            Deliver(frame);
+            analyzer.Update(nullptr, 1);
+        }
+    }
     // Hands the next replayed frame to the node as the next live frame.
     void Next() {
         OniFrame* frame = m_frames[m_next];
         m_next = (m_next + 1) % m_frames.size();
-        m_timestamp += 33333;
-        frame->timestamp = m_timestamp;
-        frame->frameIndex = ++m_index;
-        xn::UpdateFrameToAll(m_node, frame);
+        Deliver(frame);
     }
 
 private:
+    void Deliver(OniFrame* frame) {
+        // Indices and times go on from the first delivered frame, walk or
+        // not.
+        frame->frameIndex = ++m_index;
+        frame->timestamp = static_cast<uint64_t>(m_index - 1) * 33333;
+        xn::UpdateFrameToAll(m_node, frame);
+    }
+
     bool m_initialized = false;
     OniDeviceHandle m_device = nullptr;
     OniStreamHandle m_stream = nullptr;
     xn::DepthGenerator m_node;
+    std::vector<OniFrame*> m_walk;
     std::vector<OniFrame*> m_frames;
     size_t m_next = 0;
-    uint64_t m_timestamp = 0;
     int m_index = 0;
 };
 
@@ -121,34 +131,63 @@ struct ReplayedMaps {
     std::vector<Array2D<unsigned short> > shadows;
 };
 
-// One frame of the analyzer as the user tracker runs it: the hub's update,
-// shadow filling, the background model, motion detection, the planes and
-// the segmentation, at the analysis resolution of the argument (2:
-// 160x120, the tracker's default; 3: 320x240).
-void BM_SceneAnalyzerFrame(benchmark::State& state) {
+// Frames of the analyzer as the user tracker runs them. With a user, the
+// analyzer first sees the person walk in, and a user is started from a box
+// over the whole image.
+void AnalyzerFrames(benchmark::State& state, const SAConfiguration& configuration, bool withUser) {
     Camera camera;
     if (!camera.Ready()) {
         state.SkipWithError("no synthetic camera");
         return;
     }
-    {
-        NACommonData hub;
-        std::unique_ptr<SceneAnalyzer> analyzer(new SceneAnalyzer);
-        SAConfiguration configuration;
-        configuration.m_resolution = static_cast<Resolution>(state.range(0));
-        if (!analyzer->Initialize(&hub, camera.Node(), configuration, nullptr)) {
-            state.SkipWithError("the analyzer does not initialise");
-            return;
+    NACommonData hub;
+    std::unique_ptr<SceneAnalyzer> analyzer(new SceneAnalyzer);
+    if (!analyzer->Initialize(&hub, camera.Node(), configuration, nullptr)) {
+        state.SkipWithError("the analyzer does not initialise");
+    } else if (withUser) {
+        camera.Walk(*analyzer);
+        camera.Next();
+        analyzer->GetSegmentation().InjectUser(
+            Box3D<int>(Vector3D<int>(0, 0, 500), Vector3D<int>(g_nXRes[QQVGA] - 1, g_nYRes[QQVGA] - 1, 4000)));
+        analyzer->Update(nullptr, 1);
+        if (!analyzer->IsUserAlive(1)) {
+            state.SkipWithError("no user");
+            withUser = false;
         }
+    }
+    // After an error the loop runs no iteration.
+    if (analyzer->IsInitialized()) {
         for (auto _ : state) {
             camera.Next();
             analyzer->Update(nullptr, 1);
         }
-        analyzer.reset();
-        hub.SetDepthGenerator(nullptr);
+        if (withUser && !analyzer->IsUserAlive(1)) {
+            state.SkipWithError("the user was lost");
+        }
     }
+    analyzer.reset();
+    hub.SetDepthGenerator(nullptr);
+}
+
+// One frame: the hub's update, shadow filling, the background model,
+// motion detection, planes and the segmentation (nobody is detected yet),
+// at the analysis resolution of the argument (2: 160x120, the tracker's
+// default; 3: 320x240).
+void BM_SceneAnalyzerFrame(benchmark::State& state) {
+    SAConfiguration configuration;
+    configuration.m_resolution = static_cast<Resolution>(state.range(0));
+    AnalyzerFrames(state, configuration, false);
 }
 BENCHMARK(BM_SceneAnalyzerFrame)->Arg(QQVGA)->Arg(QVGA)->Unit(benchmark::kMicrosecond);
+
+// The same at 160x120 with the standing person followed as user 1, with the
+// eight-pixel steps (1) or the plain ones (0).
+void BM_SceneAnalyzerFrameWithUser(benchmark::State& state) {
+    SAConfiguration configuration;
+    configuration.m_SSE.on = static_cast<int>(state.range(0));
+    AnalyzerFrames(state, configuration, true);
+}
+BENCHMARK(BM_SceneAnalyzerFrameWithUser)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // The background model's update alone at 160x120 on the replayed frames'
 // maps, with the eight-pixel loops (1) or the plain ones (0).

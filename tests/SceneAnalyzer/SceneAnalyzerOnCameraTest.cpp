@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "AnalyzerCameraFixture.h"
 #include "HandCameraSession.h"
 #include "NACommon/NACommonData.h"
 #include "SceneAnalyzer/SceneAnalyzer.h"
@@ -35,29 +36,8 @@ const char* const kRoom =
     "box center=-800,600,2500 size=400,1200,400\n"
     "box center=900,500,3000 size=500,1000,500\n";
 
-class SceneAnalyzerOnCameraTest : public ::testing::Test {
+class SceneAnalyzerOnCameraTest : public vela_test::AnalyzerCameraFixture {
 protected:
-    void Open(const std::string& scene) {
-        ASSERT_TRUE(m_session.OpenScene(scene, 320, 240)) << m_session.Error();
-        Start();
-    }
-    void Start() {
-        m_analyzer.reset(new SceneAnalyzer);
-        ASSERT_TRUE(m_analyzer->Initialize(&m_session.Hub(), m_session.Node(), SAConfiguration(), nullptr));
-    }
-    // The next frame, analysed; false when none comes.
-    bool Next() {
-        if (!m_session.Next()) {
-            return false;
-        }
-        m_analyzer->Update(nullptr, 1);
-        return true;
-    }
-    void Skip(int frames) {
-        for (int i = 0; i < frames; ++i) {
-            ASSERT_TRUE(Next());
-        }
-    }
     const Farfield& Model() const { return m_analyzer->GetFarfield(); }
     int Foreground() const {
         const Array2D<unsigned short>& fg = m_analyzer->GetForegroundImage();
@@ -66,10 +46,6 @@ protected:
     int Count(const Array2D<unsigned short>& map, unsigned short value) const {
         return static_cast<int>(std::count(map.Data(), map.Data() + map.Size(), value));
     }
-
-    // Declared first: the analyzer that uses its hub goes before it.
-    hand_test_kit::CameraSession m_session;
-    std::unique_ptr<SceneAnalyzer> m_analyzer;
 };
 
 // The room is learnt within a few frames and has no foreground; a box put
