@@ -112,6 +112,10 @@ public:
     void FindAdditionalHands(const NADepthMapContainer& container);
     void FindHandCandidates(const NADepthMapContainer& container, const Box3D<float>& box,
                             std::vector<Vector3D<float>>& candidates);
+    // The candidate at least 100 mm from every tracking hand and inside the
+    // search bounds of one, nearest to a tracking hand (the first on ties);
+    // null when none qualifies.
+    const Vector3D<float>* ChooseAdditionalHand(const std::vector<Vector3D<float>>& candidates) const;
 
     // Hand events.
     void SendHandAddedEvent(const DUZHandTracker& tracker, unsigned int frameId, SensorTime time);

@@ -156,10 +156,19 @@ void DUZHandTrackerManager::FindAdditionalHands(const NADepthMapContainer& conta
     if (m_handCandidates.empty()) {
         return;
     }
+    const Vector3D<float>* best = ChooseAdditionalHand(m_handCandidates);
+    if (best != nullptr && m_trackAdditionalHands != 0) {
+        const Vector3D<float> start = *best;
+        StartTracking(start, m_activeTrackers.front()->m_handSize);
+    }
+}
+
+const Vector3D<float>* DUZHandTrackerManager::ChooseAdditionalHand(
+    const std::vector<Vector3D<float>>& candidates) const {
     const float minDistance = m_minAdditionalHandDistance * m_minAdditionalHandDistance;
     float bestDistance = std::numeric_limits<float>::max();
     const Vector3D<float>* best = nullptr;
-    for (const Vector3D<float>& candidate : m_handCandidates) {
+    for (const Vector3D<float>& candidate : candidates) {
         float nearest = std::numeric_limits<float>::max();
         bool rejected = false;
         for (const DUZHandTracker* tracker : m_activeTrackers) {
@@ -181,10 +190,7 @@ void DUZHandTrackerManager::FindAdditionalHands(const NADepthMapContainer& conta
             bestDistance = nearest;
         }
     }
-    if (best != nullptr && m_trackAdditionalHands != 0) {
-        const Vector3D<float> start = *best;
-        StartTracking(start, m_activeTrackers.front()->m_handSize);
-    }
+    return best;
 }
 
 void DUZHandTrackerManager::FindHandCandidates(const NADepthMapContainer& container, const Box3D<float>& box,

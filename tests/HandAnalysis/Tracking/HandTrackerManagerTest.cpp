@@ -3,11 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "DepthFixtureFrame.h"
 #include "DepthPainting.h"
 #include "HandAnalysis/DUZHandTrackerManager.h"
+#include "NACommon/NALogger.h"
+#include "OSLayer/XnLog.h"
+#include "TempDir.h"
+#include "../../OSLayer/XnLogTestWriter.h"
 
 namespace {
 
@@ -25,7 +31,8 @@ public:
 // frame that the manager is initialised with.
 class ManagerOnPaintedFrame {
 public:
-    explicit ManagerOnPaintedFrame(int width = 320, int height = 240) : frame(width, height) {
+    explicit ManagerOnPaintedFrame(int width = 320, int height = 240, const std::string& ini = "")
+        : frame(width, height) {
         hand_test_kit::PaintPlane(frame.Depth(), 3000);
         for (int i = 0; i < 5; ++i) {
             HandFixture hand;
@@ -34,7 +41,7 @@ public:
         }
         pixels.assign(frame.Depth().Data(), frame.Depth().Data() + width * height);
         frame.Deliver(pixels, 1, 33333, metaData);
-        EXPECT_EQ(1, manager.Initialize(nullptr, frame.Node(), metaData, "", -1, 0));
+        EXPECT_EQ(1, manager.Initialize(nullptr, frame.Node(), metaData, ini, -1, 0));
         manager.AddEventListener(&listener);
     }
     static Vector3D<float> HandAt(int i) { return Vector3D<float>(-500.0f + 250.0f * i, 0.0f, 1500.0f); }
@@ -190,6 +197,100 @@ TEST(HandTrackerManagerTest, StoppingAHandReleasesItsGhost) {
     ASSERT_EQ(2u, m.Start(ManagerOnPaintedFrame::HandAt(4)));
     EXPECT_EQ(&tracker, m.manager.m_activeTrackers.front());
     EXPECT_NEAR(500.0f, tracker.m_position.x, 30.0f);
+}
+
+// The search's choice among candidates around two tracking hands, A at the
+// origin of x and B 600 mm to its right.
+TEST(HandTrackerManagerTest, AnAdditionalHandIsChosenNearATrackingHandButNotOnIt) {
+    ManagerOnPaintedFrame m;
+    ASSERT_EQ(1u, m.Start(ManagerOnPaintedFrame::HandAt(0)));
+    ASSERT_EQ(2u, m.Start(ManagerOnPaintedFrame::HandAt(4)));
+    DUZHandTracker& a = *m.manager.m_activeTrackers.front();
+    DUZHandTracker& b = *m.manager.m_activeTrackers.back();
+    a.m_state = b.m_state = DUZHandTrackerBase::eTracking;
+    a.m_position = Vector3D<float>(0, 0, 1500);
+    b.m_position = Vector3D<float>(600, 0, 1500);
+    const Vector3D<float> nearA(90, 0, 1500);     // inside B's bounds too
+    const Vector3D<float> besideA(-300, 0, 1500);
+    const Vector3D<float> besideB(850, 0, 1500);
+    const Vector3D<float> farRight(1200, 0, 1500);
+    const Vector3D<float> above(0, 250, 1500);
+    EXPECT_EQ(nullptr, m.manager.ChooseAdditionalHand({nearA}));
+    EXPECT_EQ(nullptr, m.manager.ChooseAdditionalHand({farRight, above}));
+    std::vector<Vector3D<float>> both = {besideA, besideB, nearA};
+    EXPECT_EQ(&both[1], m.manager.ChooseAdditionalHand(both));
+    // With B lost, only A's bounds count: 500 mm to its right is outside.
+    b.m_state = DUZHandTrackerBase::eLost;
+    EXPECT_EQ(nullptr, m.manager.ChooseAdditionalHand({Vector3D<float>(500, 0, 1500)}));
+    EXPECT_EQ(nullptr, m.manager.ChooseAdditionalHand({above}));
+    // "AdditionalHandsSearchBoundsY" 300 reaches 250 mm above the hand.
+    vela_test::TempDir dir;
+    const std::string ini = dir.File("HandAlgorithms.ini");
+    vela_test::WriteWholeFile(ini, "[HandTrackerManager]\nAdditionalHandsSearchBoundsY=300\n");
+    m.manager.ReadParameters(ini, 0, 1);
+    EXPECT_EQ(-300.0f, m.manager.m_additionalHandsSearchBounds.min.y);
+    EXPECT_EQ(300.0f, m.manager.m_additionalHandsSearchBounds.max.y);
+    EXPECT_EQ(400.0f, m.manager.m_additionalHandsSearchBounds.max.x);
+    EXPECT_NE(nullptr, m.manager.ChooseAdditionalHand({above}));
+}
+
+// The shipped "HandAlgorithms.ini" spells out the built-in settings: read or
+// not, every hand-side setting is the same.
+TEST(HandTrackerManagerTest, TheShippedSettingsChangeNoDefault) {
+    const auto settings = [](const DUZHandTrackerManager& m) {
+        const DUZHandTracker& t = *m.m_trackers[0];
+        std::ostringstream out;
+        out << m.m_allowMultipleHands << ' ' << m.m_trackAdditionalHands << ' ' << m.m_adaptiveDownscaleClosestVGA << ' '
+            << m.m_adaptiveDownscaleClosestQVGA << ' ' << m.m_useExtremesTracking << ' ' << m.m_useRGBTracking << ' '
+            << m.m_additionalHandsSearchBounds << " | " << t.m_maxIterations << ' ' << t.m_convergenceDistanceThreshold
+            << ' ' << t.m_lostTrackingRecoveryTimeLimit << ' ' << t.m_searchBoundsSizeRW << ' '
+            << t.m_checkHandBoundary << ' ' << t.m_checkHeadDetector << ' ' << t.m_adjustDepthBoundsByHistogram << ' '
+            << t.m_multipleTracking << ' ' << t.m_extremePointTracker.m_nMaxIterations << ' '
+            << t.m_extremePointTracker.m_fDistanceThresholdRW;
+        return out.str();
+    };
+    std::string expected;
+    {
+        // One fixture frame at a time.
+        ManagerOnPaintedFrame builtIn;
+        expected = settings(builtIn.manager);
+    }
+    EXPECT_EQ(0u, expected.find("1 0 4000 2500 1 0 -400 400 -100 100 -200 200 | ")) << expected;
+    ManagerOnPaintedFrame shipped(320, 240, VELA_DATA_DIR "/Vela2/HandAlgorithms.ini");
+    EXPECT_EQ(expected, settings(shipped.manager));
+    EXPECT_EQ(0, NALogger::GetInstance().GetEnabled());
+}
+
+// Hand lines and timing lines are composed only with logging enabled; their
+// texts.
+TEST(HandTrackerManagerTest, HandAndTimingLinesAreWrittenOnlyWithLoggingEnabled) {
+    vela_test::CapturingLogWriter writer;
+    const auto written = [&writer] {
+        std::string all;
+        for (const std::string& t : writer.m_texts) all += t;
+        return all;
+    };
+    ASSERT_EQ(XN_STATUS_OK, writer.Register());
+    xnLogSetMaskMinSeverity(XN_LOG_MASK_ALL, XN_LOG_VERBOSE);
+    {
+        ManagerOnPaintedFrame m;
+        ASSERT_EQ(1u, m.Start(ManagerOnPaintedFrame::HandAt(0)));
+        EXPECT_EQ(std::string::npos, written().find("HandTrackerManager")) << written();
+        NALogger::GetInstance().SetEnabled(1);
+        ASSERT_EQ(2u, m.Start(ManagerOnPaintedFrame::HandAt(4)));
+        NALogger::GetInstance().SetEnabled(0);
+    }
+    xnLogSetMaskMinSeverity(XN_LOG_MASK_ALL, XN_LOG_SEVERITY_NONE);
+    writer.Unregister();
+    const std::string text = written();
+    EXPECT_NE(std::string::npos, text.find("HandTrackerManager (0): Hand ID (added): 2, Pos: ")) << text;
+    EXPECT_NE(std::string::npos, text.find(", Frame: 1\n")) << text;
+    EXPECT_NE(std::string::npos,
+              text.find("DUZTiming (1): HandTrackerManager - DUZHandTrackerManager::StartTracking total time: "))
+        << text;
+    EXPECT_NE(std::string::npos,
+              text.find("DUZTiming (0): HandTrackerManager - DUZHandTrackerManager::newTracker->StartTracking time: "))
+        << text;
 }
 
 }  // namespace
