@@ -81,8 +81,10 @@ double Distance(const VelaPoint3f& a, const vela::scene::Vec3& b) {
 // and tracked, then tracked in every frame while it moves sideways, close to
 // the truth; lowered, it is reported lost once, about a second after its
 // last tracked frame.
-TEST_F(HandTrackingOnSceneTest, OneHandIsStartedTrackedAndLost) {
-    ASSERT_NO_FATAL_FAILURE(Open(kOneHandLife, 320, 240));
+class OneHandLifeTest : public HandTrackingOnSceneTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(OneHandLifeTest, OneHandIsStartedTrackedAndLost) {
+    ASSERT_NO_FATAL_FAILURE(Open(kOneHandLife, GetParam(), GetParam() * 3 / 4));
     int frameIndex = 0;
     while (frameIndex < kStartFrame) {
         HandFrame frame = ReadHandFrame(*m_tracker);
@@ -143,6 +145,8 @@ TEST_F(HandTrackingOnSceneTest, OneHandIsStartedTrackedAndLost) {
     EXPECT_EQ(1, lostReports);
     EXPECT_NEAR(31, lostAt - lastTracked, 3) << "last tracked " << lastTracked << ", lost " << lostAt;
 }
+
+INSTANTIATE_TEST_SUITE_P(Resolutions, OneHandLifeTest, ::testing::Values(320, 640));
 
 }  // namespace
 
