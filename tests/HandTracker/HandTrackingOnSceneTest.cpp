@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -144,6 +147,46 @@ TEST_P(OneHandLifeTest, OneHandIsStartedTrackedAndLost) {
     EXPECT_LE(0.95 * tracked, close) << tracked << " tracked frames";
     EXPECT_EQ(1, lostReports);
     EXPECT_NEAR(31, lostAt - lastTracked, 3) << "last tracked " << lastTracked << ", lost " << lostAt;
+}
+
+// Two hand trackers on two cameras, each reading on its own thread and
+// tracking the raised hand, then shut down while the other still reads: the
+// shared hand algorithms take turns, so nothing breaks. How each hand fares
+// is not asserted (the trackers share the detector and the input history).
+TEST_F(HandTrackingOnSceneTest, TwoHandTrackersReadOnTwoThreads) {
+    ASSERT_NO_FATAL_FAILURE(Open(kOneHandLife, 320, 240));
+    m_renderer->Render(kStartFrame, m_rendered);
+    const vela::scene::Vec3 c = m_rendered.truth.users.at(0).hands.at(1).centroid;
+    const VelaPoint3f start{static_cast<float>(c.x), static_cast<float>(c.y), static_cast<float>(c.z)};
+    openni::Device secondDevice;
+    ASSERT_EQ(openni::STATUS_OK, secondDevice.open(m_device.getDeviceInfo().getUri()));
+    std::unique_ptr<HandTracker> second(new HandTracker);
+    ASSERT_EQ(VELA_STATUS_OK, second->initialize(&secondDevice)) << LogText();
+    const auto run = [&start](HandTracker* tracker, int frames, int* trackedFrames) {
+        for (int i = 0; i < frames; ++i) {
+            VelaHandTrackerFrame* frame = nullptr;
+            if (tracker->getNextFrame(&frame) != VELA_STATUS_OK || frame == nullptr) {
+                return;
+            }
+            if (frame->frameIndex == kStartFrame) {
+                short id = 0;
+                tracker->startHandTracking(start, &id);
+            }
+            for (int h = 0; h < frame->handCount; ++h) {
+                *trackedFrames += (frame->hands[h].state & VELA_HAND_STATE_TRACKED) != 0 ? 1 : 0;
+            }
+            tracker->handTrackerFrameRelease(frame);
+        }
+    };
+    int trackedFirst = 0;
+    int trackedSecond = 0;
+    std::thread other(run, second.get(), 150, &trackedSecond);
+    run(m_tracker.get(), 100, &trackedFirst);
+    m_tracker.reset();
+    other.join();
+    second.reset();
+    secondDevice.close();
+    std::printf("tracked records: %d and %d\n", trackedFirst, trackedSecond);
 }
 
 INSTANTIATE_TEST_SUITE_P(Resolutions, OneHandLifeTest, ::testing::Values(320, 640));
