@@ -163,14 +163,15 @@ TEST_F(HandTrackingOnSceneTest, TwoHandTrackersReadOnTwoThreads) {
     std::unique_ptr<HandTracker> second(new HandTracker);
     ASSERT_EQ(VELA_STATUS_OK, second->initialize(&secondDevice)) << LogText();
     const auto run = [&start](HandTracker* tracker, int frames, int* trackedFrames) {
+        bool started = false;
         for (int i = 0; i < frames; ++i) {
             VelaHandTrackerFrame* frame = nullptr;
             if (tracker->getNextFrame(&frame) != VELA_STATUS_OK || frame == nullptr) {
                 return;
             }
-            if (frame->frameIndex == kStartFrame) {
+            if (frame->frameIndex >= kStartFrame && !started) {
                 short id = 0;
-                tracker->startHandTracking(start, &id);
+                started = tracker->startHandTracking(start, &id) == VELA_STATUS_OK;
             }
             for (int h = 0; h < frame->handCount; ++h) {
                 *trackedFrames += (frame->hands[h].state & VELA_HAND_STATE_TRACKED) != 0 ? 1 : 0;
