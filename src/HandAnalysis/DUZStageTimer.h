@@ -3,7 +3,8 @@
 // The timing lines of the hand trackers' frame stages: "HandTrackerManager"
 // + the tracker's prefix + the stage + " time: " + the milliseconds since
 // the previous line (mask "DUZTiming", verbose), written only when timing
-// is logged. The clock is read again after each line.
+// is logged. The clock is read again after each line. Lines of the
+// manager's own stages pass their severity and compose their text lazily.
 
 #include <ostream>
 
@@ -16,27 +17,38 @@ class DUZStageTimer {
 public:
     // prefix, e.g. " - DUZHandTrackerBase::", goes before each stage name.
     DUZStageTimer(NALogger& logger, const char* prefix) : m_logger(logger), m_prefix(prefix), m_nLast(0) {
-        if (IsOn()) {
+        if (m_logger.GetEnabled() != 0) {
             xnOSGetHighResTimeStamp(&m_nLast);
         }
     }
 
     void Line(const char* stage) {
-        if (!IsOn()) {
+        Line(XN_LOG_VERBOSE, [stage](std::ostream& out) { out << stage; });
+    }
+
+    // The same at severity; compose(out) streams the stage text, and is
+    // called only when the line is written.
+    template <typename Compose>
+    void Line(XnLogSeverity severity, Compose compose) {
+        if (!IsOn(severity)) {
             return;
         }
         XnUInt64 now = 0;
         xnOSGetHighResTimeStamp(&now);
         const double milliseconds = static_cast<double>(now - m_nLast) * 1e-6 * 1000.0;
-        NALoggerHelper(m_logger, kMask, XN_LOG_VERBOSE)
-            << "HandTrackerManager" << m_prefix << stage << " time: " << milliseconds << std::endl;
+        NALoggerHelper line(m_logger, kMask, severity);
+        line << "HandTrackerManager" << m_prefix;
+        compose(line);
+        line << " time: " << milliseconds << std::endl;
         m_nLast = now;
     }
 
     static constexpr const char* kMask = "DUZTiming";
 
 private:
-    bool IsOn() const { return m_logger.GetEnabled() != 0 && xnLogIsEnabled(kMask, XN_LOG_VERBOSE); }
+    bool IsOn(XnLogSeverity severity) const {
+        return m_logger.GetEnabled() != 0 && xnLogIsEnabled(kMask, severity);
+    }
 
     NALogger& m_logger;
     const char* m_prefix;

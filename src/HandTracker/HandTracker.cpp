@@ -1,5 +1,7 @@
 #include "HandTracker/HandTracker.h"
 
+#include "HandAnalysis/DUZHandAlgorithmsLock.h"
+
 #include "Api/DepthStreamRequirements.h"
 #include "Api/VelaLibrary.h"
 #include "OSLayer/XnLog.h"
@@ -32,6 +34,7 @@ int HandTracker::initializeTracker() {
     }
     // Depth and shift one level below the stream's size.
     m_commonData.Initialize(m_depthGenerator, INVALID, nullptr, nullptr);
+    std::lock_guard<std::recursive_mutex> algorithms(DUZHandAlgorithmsLock());
     if (m_gestureManager->Initialize(&m_commonData, m_depthGenerator, m_depthMetaData, m_iniPath, -1, 0) == 0) {
         xnLogError(XN_LOG_MASK_ALL, "HandTracker: Failed to initialize Gesture Recognition module");
         return VELA_STATUS_ERROR;
@@ -58,6 +61,8 @@ void HandTracker::shutdownTracker() {
         m_listening = false;
     }
     if (m_initialized) {
+        // The reset renumbers the trajectories from the process-wide counter.
+        std::lock_guard<std::recursive_mutex> algorithms(DUZHandAlgorithmsLock());
         m_gestureManager->Reset(1);
         m_gestureManager->SetRunning(0);
     }

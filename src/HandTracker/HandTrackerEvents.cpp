@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "HandAnalysis/DUZHandAlgorithmsLock.h"
 #include "HandTracker/HandTracker.h"
 #include "OSLayer/XnLog.h"
 
@@ -83,6 +84,7 @@ int HandTracker::startHandTracking(const VelaPoint3f& position, short* id) {
         xnLogError(XN_LOG_MASK_ALL, "HandTracker: no place for the hand id was given");
         return VELA_STATUS_ERROR;
     }
+    std::lock_guard<std::recursive_mutex> algorithms(DUZHandAlgorithmsLock());
     const unsigned int newId = m_handTrackerManager->StartTracking(
         m_depthGenerator, m_depthMetaData, Vector3D<float>(position.x, position.y, position.z), Vector2D<float>(0, 0));
     if (newId == 0) {
@@ -95,12 +97,17 @@ int HandTracker::startHandTracking(const VelaPoint3f& position, short* id) {
 }
 
 int HandTracker::stopHandTracking(short id) {
+    std::lock_guard<std::recursive_mutex> algorithms(DUZHandAlgorithmsLock());
     return m_handTrackerManager->StopTracking(static_cast<unsigned int>(id));
 }
 
-void HandTracker::stopHandTracking() { m_handTrackerManager->StopTrackingAllHands(); }
+void HandTracker::stopHandTracking() {
+    std::lock_guard<std::recursive_mutex> algorithms(DUZHandAlgorithmsLock());
+    m_handTrackerManager->StopTrackingAllHands();
+}
 
 int HandTracker::setSmoothingFactor(float factor) {
+    std::lock_guard<std::recursive_mutex> algorithms(DUZHandAlgorithmsLock());
     if (!std::isfinite(factor)) {
         xnLogError(XN_LOG_MASK_ALL, "HandTracker: the smoothing factor must be a finite number");
         return VELA_STATUS_ERROR;
@@ -116,6 +123,7 @@ int HandTracker::setSmoothingFactor(float factor) {
 }
 
 int HandTracker::getSmoothingFactor(float& factor) {
+    std::lock_guard<std::recursive_mutex> algorithms(DUZHandAlgorithmsLock());
     factor = m_smoothingFactor;
     return VELA_STATUS_OK;
 }
@@ -176,6 +184,7 @@ int HandTracker::TranslateGestureType(GestureType type) {
 }
 
 bool HandTracker::activateGesture(VelaGestureType type, int active) {
+    std::lock_guard<std::recursive_mutex> algorithms(DUZHandAlgorithmsLock());
     for (const GestureTypePair& pair : kGestureTypes) {
         if (pair.external == type) {
             m_gestureManager->ActivateGesture(pair.internal, active, nullptr);
@@ -193,6 +202,7 @@ int HandTracker::startGestureDetection(VelaGestureType type) {
 void HandTracker::stopGestureDetection(VelaGestureType type) { activateGesture(type, 0); }
 
 void HandTracker::stopGestureDetection() {
+    std::lock_guard<std::recursive_mutex> algorithms(DUZHandAlgorithmsLock());
     for (const GestureTypePair& pair : kGestureTypes) {
         m_gestureManager->ActivateGesture(pair.internal, 0, nullptr);
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Api/DepthFrameReader.h"
+#include "HandAnalysis/DUZHandAlgorithmsLock.h"
 #include "HandTracker/HandTracker.h"
 #include "OSLayer/XnLog.h"
 #include "XnAdapter/XnNodeRegistry.h"
@@ -46,6 +47,7 @@ VelaHandTrackerFrame* HandTracker::processFrame(OniFrame* depthFrame) {
     frame->timestamp = depthFrame->timestamp;
     frame->frameIndex = depthFrame->frameIndex;
 
+    std::lock_guard<std::recursive_mutex> algorithms(DUZHandAlgorithmsLock());
     m_gestureManager->Update(m_depthGenerator, m_depthMetaData);
     frame->gestureCount = static_cast<int32_t>(m_gestures.Size());
     frame->gestures = CopyPending(m_gestures);

@@ -62,6 +62,13 @@ public:
         SetProperty(stream, id, value);
         m_properties[std::make_pair(stream, id)].answersShort = true;
     }
+    // The property reads as the size bytes at bytes (a table property).
+    void SetBytes(OniStreamHandle stream, int id, const void* bytes, size_t size) {
+        Property& p = m_properties[std::make_pair(stream, id)];
+        p.bytes.assign(static_cast<const char*>(bytes), static_cast<const char*>(bytes) + size);
+        p.status = ONI_STATUS_OK;
+        p.answersShort = false;
+    }
     void FailProperty(OniStreamHandle stream, int id, OniStatus status = ONI_STATUS_NOT_SUPPORTED) {
         m_properties[std::make_pair(stream, id)] = Property{{}, status, false};
     }

@@ -142,11 +142,16 @@ TEST_F(VelaTrackerExportsTest, EveryControlAnswersThroughItsHandle) {
     EXPECT_EQ(VELA_STATUS_OK, velaHandTrackerFrameAddRef(hand, handFrame));
     EXPECT_EQ(VELA_STATUS_OK, velaHandTrackerFrameRelease(hand, handFrame));
     EXPECT_EQ(VELA_STATUS_OK, velaHandTrackerFrameRelease(hand, handFrame));
-    const VelaPoint3f position = {0, 0, 1500};
+    // A point behind the sensor is refused and leaves the id alone; a point
+    // on the scene starts a hand.
+    const VelaPoint3f behind = {0, 0, -1500};
     int16_t id = 9;
-    EXPECT_EQ(VELA_STATUS_ERROR, velaStartHandTracking(hand, &position, &id));
+    EXPECT_EQ(VELA_STATUS_ERROR, velaStartHandTracking(hand, &behind, &id));
     EXPECT_EQ(9, id);
-    velaStopHandTracking(hand, 1);
+    const VelaPoint3f position = {0, 0, 1500};
+    EXPECT_EQ(VELA_STATUS_OK, velaStartHandTracking(hand, &position, &id));
+    EXPECT_LT(0, id);
+    velaStopHandTracking(hand, id);
     velaStopAllHandTracking(hand);
     EXPECT_EQ(VELA_STATUS_OK, velaSetHandSmoothingFactor(hand, 0.5f));
     EXPECT_EQ(VELA_STATUS_OK, velaGetHandSmoothingFactor(hand, &factor));

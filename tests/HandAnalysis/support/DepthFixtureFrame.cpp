@@ -39,6 +39,10 @@ FixtureFrame::FixtureFrame(int width, int height, int maxDepth)
     m_depthToShift.assign(std::max(kDepthTableEntries, sensor.DepthToShiftTable().size()), 0);
     std::copy(sensor.DepthToShiftTable().begin(), sensor.DepthToShiftTable().end(), m_depthToShift.begin());
     m_shiftToDepth.assign(sensor.ShiftToDepthTable().begin(), sensor.ShiftToDepthTable().end());
+    // The device's shift properties (first family), as the managers read them.
+    m_fake->SetShortAnsweringProperty(stream, 0x10801009, static_cast<int32_t>(m_shiftToDepth.size() - 1));
+    m_fake->SetBytes(stream, 0x10801011, m_depthToShift.data(), (static_cast<size_t>(maxDepth) + 1) * 2);
+    m_fake->SetBytes(stream, 0x10801010, m_shiftToDepth.data(), m_shiftToDepth.size() * 2);
 
     m_depth.AllocateData(static_cast<XnUInt32>(width), static_cast<XnUInt32>(height));
     m_shift.AllocateData(static_cast<XnUInt32>(width), static_cast<XnUInt32>(height));

@@ -2,9 +2,10 @@
 
 // A depth frame of the hand side without a camera, for table tests: a depth
 // node on a fake OpenNI2 stream (the synthetic camera's field of view, the
-// chosen maximum depth, the video mode of the frame's size), zero-filled
-// depth and shift records, the renderer's sensor tables and a world-point
-// converter built from the node, all described by one NADepthMapContainer.
+// chosen maximum depth, the video mode of the frame's size, the shift
+// properties the managers read), zero-filled depth and shift records, the
+// renderer's sensor tables and a world-point converter built from the node,
+// all described by one NADepthMapContainer.
 // Paint the depth record (DepthPainting.h), then UpdateShift.
 //
 // The fake stream replaces the adapter's OpenNI2 calls for the frame's
