@@ -94,6 +94,34 @@ TEST(RenderedRecognizers, CircleStillHandAndWalkingAreNoGesture) {
     }
 }
 
+TEST(RenderedRecognizers, TheRenderersWaveAndPush) {
+    // Swings of 150 mm every 0.3 s for about three cycles.
+    const std::string waveScene =
+        "frames count=120 fps=30\n"
+        "person height=1750\n"
+        "  at 0 pos=0,1800\n"
+        "  wave 0.5..2.6 hand=right amplitude=75 period=0.6\n";
+    const rendered_gestures::Path wavePath = HandPath(waveScene, Joint::RightHand, 10, 100, rendered_gestures::kNoiseMm, 4);
+    // The camera at the hand's height: the push runs along the ray.
+    const std::string pushScene =
+        "frames count=90 fps=30\n"
+        "camera elevation=1250\n"
+        "person height=1750\n"
+        "  at 0 pos=0,1900\n"
+        "  push 0.5..2.0 hand=right reach=300\n";
+    const rendered_gestures::Path pushPath = HandPath(pushScene, Joint::RightHand, 10, 70, rendered_gestures::kNoiseMm, 4);
+    for (int robust = 0; robust <= 1; ++robust) {
+        SCOPED_TRACE(robust);
+        const Reported onWave = RunAllRecognizers(wavePath, robust);
+        EXPECT_GE(onWave.wave, 1);
+        EXPECT_EQ(0, onWave.click);
+        const Reported onPush = RunAllRecognizers(pushPath, robust);
+        EXPECT_EQ(1, onPush.click);
+        EXPECT_EQ(0, onPush.wave);
+        EXPECT_EQ(0, onPush.swipeRight + onPush.swipeLeft);
+    }
+}
+
 TEST(RenderedRecognizers, WalkingAcrossTheViewIsNoClickAndNoWave) {
     // The hands travel along -X with the body (the person walks toward
     // room +x, camera -x), their speed rising and falling with the arm
