@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
+#include "Detection/LogCapture.h"
 #include "GestureTrajectorySupport.h"
 #include "HandAnalysis/DUZClickGestureRecognizer.h"
 #include "HandAnalysis/DUZWaveGestureRecognizer.h"
@@ -140,8 +142,17 @@ synthetic_paths::Path RobustWave(double cycles) {
 }
 
 TEST(GestureRecognizersRobust, WaveOfThreeCycles) {
+    detection_test::LogCapture log("GestureRecognizer", XN_LOG_VERBOSE);
     DUZWaveGestureRecognizer wave;
     const RobustRun run = RunRobust(wave, RobustWave(3.0));
+    // The detection prints the fitted trajectory it was found on.
+    if (log.Registered()) {
+        int printouts = 0;
+        for (const std::string& text : log.Texts()) {
+            printouts += text.find("FittedTrajectory ") != std::string::npos;
+        }
+        EXPECT_EQ(1, printouts);
+    }
     SCOPED_TRACE(::testing::PrintToString(run.statuses));
     ASSERT_EQ(1, run.completions);
     EXPECT_TRUE(Contains(run.statuses, GESTURE_STATUS_STARTED, run.completedAt));
