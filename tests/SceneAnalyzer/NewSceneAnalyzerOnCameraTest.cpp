@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -255,6 +256,81 @@ TEST_F(NewSceneAnalyzerOnCameraTest, SnapshotsRestoreTheStateAndRefuseDamage) {
         EXPECT_FALSE(ReadBinary(badIn, damaged)) << damage.at << " " << damage.value;
     }
 
+}
+
+
+// The first frame seeds the motion background with the shift map and
+// computes no mask; from the second on a pixel without shift is moving.
+// Few regions keep the hybrid threshold at its floor of 30.
+TEST_F(NewSceneAnalyzerOnCameraTest, MotionMaskAndThreshold) {
+    Open(std::string(kNewSARoom) + kOnePerson);
+    m_analyzer->m_motionMask.SetSize(g_nYRes[QQVGA], g_nXRes[QQVGA], false);
+    std::fill(m_analyzer->m_motionMask.Data(), m_analyzer->m_motionMask.Data() + m_analyzer->m_motionMask.Size(),
+              true);
+    ASSERT_TRUE(Next());
+    const Array2D<unsigned short>& shift = m_session.Hub().ShiftMap(QQVGA, 0);
+    const int pixels = static_cast<int>(shift.Size());
+    for (int i = 0; i < pixels; ++i) {
+        ASSERT_EQ(static_cast<float>(shift.Data()[i]), m_analyzer->m_motionBackground.Data()[i]) << i;
+        ASSERT_TRUE(m_analyzer->m_motionMask.Data()[i]) << i;
+    }
+    for (int frame = 2; frame <= 12; ++frame) {
+        ASSERT_TRUE(Next());
+        // The hub's history moves on: this frame's map is another slot.
+        const Array2D<unsigned short>& now = m_session.Hub().ShiftMap(QQVGA, 0);
+        int moving = 0;
+        for (int i = 0; i < pixels; ++i) {
+            if (now.Data()[i] == 0) {
+                ASSERT_TRUE(m_analyzer->m_motionMask.Data()[i]) << i;
+            }
+            moving += m_analyzer->m_motionMask.Data()[i] ? 1 : 0;
+        }
+        EXPECT_LT(moving, pixels / 2);
+        ASSERT_LT(m_analyzer->CurrentCCs().Size(), 50);
+        EXPECT_EQ(NewSceneAnalyzer::kInitialHybridThreshold, m_analyzer->m_hybridThreshold);
+    }
+}
+
+// A label the region array does not hold gets no object, not the id the
+// reused slot held three frames before; a region without pixels is left
+// unmeasured instead of dividing by zero.
+TEST_F(NewSceneAnalyzerOnCameraTest, LabelsBeyondTheRegionsAndEmptyRegions) {
+    Open(std::string(kNewSARoom) + kOnePerson);
+    ASSERT_TRUE(Next());
+    NewSceneAnalyzer& analyzer = *m_analyzer;
+    const int width = g_nXRes[QQVGA];
+    const int height = g_nYRes[QQVGA];
+    for (int k = 0; k < NewSceneAnalyzer::kHistory; ++k) {
+        xn::SceneMetaData& stale = analyzer.m_objectMaps.Push();
+        stale.AllocateData(width, height);
+        std::fill(stale.WritableData(), stale.WritableData() + width * height, 77);
+    }
+    xn::SceneMetaData& labels = analyzer.m_labelMaps.Push();
+    labels.AllocateData(width, height);
+    for (int i = 0; i < width * height; ++i) {
+        labels.WritableData()[i] = static_cast<XnLabel>(i % 3 == 0 ? 150 : i % 3);
+    }
+    Array<NewConnectedComponent>& ccs = analyzer.m_ccs.Push();
+    ccs.Clear();
+    for (int i = 0; i < 3; ++i) {
+        ccs.Push().Initialize(static_cast<unsigned short>(i), 5);
+    }
+    ccs[1].m_objectId = 4;
+    ccs[2].m_objectId = 9;
+    analyzer.UpdateObjectLabel();
+    const XnLabel* objects = analyzer.CurrentObjectMap().Data();
+    for (int i = 0; i < width * height; ++i) {
+        ASSERT_EQ(i % 3 == 0 ? 0 : (i % 3 == 1 ? 4 : 9), objects[i]) << i;
+    }
+    // Region 1 has no pixels; region 2 has some.
+    ccs[2].m_pixelCount = 4;
+    ccs[2].m_xCenter = 40;
+    ccs[2].m_yCenter = 80;
+    analyzer.UpdateCCsInfo();
+    EXPECT_EQ(0, ccs[1].m_xCenter);
+    EXPECT_EQ(0.0f, ccs[1].m_RWCenter.x);
+    EXPECT_EQ(10, ccs[2].m_xCenter);
+    EXPECT_EQ(20, ccs[2].m_yCenter);
 }
 
 }  // namespace
