@@ -102,6 +102,9 @@ public:
 private:
     // A free id, or 0 (no object) when every id is taken.
     uint16_t PopObjectId();
+    // Sums and bounds of the regions, from the labeller's run lists or by
+    // scanning the label map for runs of one label.
+    void MeasureRegions(bool fromRuns);
     // Links each region of from (size > 9 pixels) to its nearest region of
     // similar size in to.
     static void MatchForward(Array<NewConnectedComponent>& from, Array<NewConnectedComponent>& to, bool forward);

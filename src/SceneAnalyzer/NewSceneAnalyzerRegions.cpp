@@ -79,7 +79,11 @@ void NewSceneAnalyzer::InitializeCCs() {
     }
 }
 
-void NewSceneAnalyzer::GetCCsDataFromPixels() {
+void NewSceneAnalyzer::GetCCsDataFromPixels() { MeasureRegions(false); }
+
+void NewSceneAnalyzer::GetCCsDataFromPixels_SSE() { MeasureRegions(true); }
+
+void NewSceneAnalyzer::MeasureRegions(bool fromRuns) {
     const xn::SceneMetaData& labels = m_labelMaps.GetCurrent();
     const xn::DepthMetaData& depth = m_pCommonData->DepthMap(m_configuration.m_resolution, 0);
     Array<NewConnectedComponent>& ccs = m_ccs.GetCurrent();
@@ -89,6 +93,18 @@ void NewSceneAnalyzer::GetCCsDataFromPixels() {
     for (int y = 0; y < height; ++y) {
         const XnLabel* row = labels.Data() + y * width;
         const XnDepthPixel* depths = depth.Data() + y * width;
+        if (fromRuns) {
+            const ConnectedComponentDetector::line* runs = m_ccDetector.GetRowRuns(y);
+            for (; runs != nullptr && runs->m_nLabel != -1; ++runs) {
+                const int a = runs->m_nFirst;
+                const int b = runs->m_nLast;
+                const XnLabel label = row[a];
+                if (label != 0 && label < regions) {
+                    AddRun(ccs[label], m_depthSums[label], a, b, y, depths);
+                }
+            }
+            continue;
+        }
         int a = 0;
         while (a < width) {
             const XnLabel label = row[a];
@@ -100,31 +116,6 @@ void NewSceneAnalyzer::GetCCsDataFromPixels() {
                 AddRun(ccs[label], m_depthSums[label], a, b, y, depths);
             }
             a = b + 1;
-        }
-    }
-}
-
-void NewSceneAnalyzer::GetCCsDataFromPixels_SSE() {
-    const xn::SceneMetaData& labels = m_labelMaps.GetCurrent();
-    const xn::DepthMetaData& depth = m_pCommonData->DepthMap(m_configuration.m_resolution, 0);
-    Array<NewConnectedComponent>& ccs = m_ccs.GetCurrent();
-    const int regions = ccs.Size();
-    const int width = labels.XRes();
-    const int height = labels.YRes();
-    for (int y = 0; y < height; ++y) {
-        const ConnectedComponentDetector::line* runs = m_ccDetector.GetRowRuns(y);
-        if (runs == nullptr) {
-            continue;
-        }
-        const XnLabel* row = labels.Data() + y * width;
-        const XnDepthPixel* depths = depth.Data() + y * width;
-        for (; runs->m_nLabel != -1; ++runs) {
-            const int a = runs->m_nFirst;
-            const int b = runs->m_nLast;
-            const XnLabel label = row[a];
-            if (label != 0 && label < regions) {
-                AddRun(ccs[label], m_depthSums[label], a, b, y, depths);
-            }
         }
     }
 }

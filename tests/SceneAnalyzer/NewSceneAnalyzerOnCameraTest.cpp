@@ -128,6 +128,12 @@ TEST_F(NewSceneAnalyzerOnCameraTest, WalkingPeopleKeepTheirObjectIds) {
                     EXPECT_EQ(r.m_objectId, objects.Data()[at]);
                 }
             }
+            // The oldest stored frame's predecessor left the ring: no links back.
+            const Array<NewConnectedComponent>& oldest = m_analyzer->m_ccs.GetOldest();
+            for (int i = 1; i < oldest.Size(); ++i) {
+                ASSERT_EQ(nullptr, oldest[i].m_pPrev);
+                ASSERT_EQ(-1, oldest[i].m_prevID);
+            }
             // Floor pixels and pixels without depth are background.
             const XnLabel* planeIds = m_analyzer->m_planes.m_planeIdMap.Data();
             const unsigned short* input = m_analyzer->m_segmentationInput.Data();
