@@ -17,6 +17,7 @@
 #include "QuorLibrary/Utilities/DataTable.h"
 #include "QuorLibrary/Utilities/Serialization.h"
 #include "RecordFileFormat.h"
+#include "SceneAnalyzer/NewSceneAnalyzer.h"
 #include "SceneAnalyzer/PointFile.h"
 #include "SceneAnalyzer/SAPlanes.h"
 #include "SceneRenderer/DepthCamera.h"
@@ -343,6 +344,38 @@ void PlaneStateSeeds() {
     }
 }
 
+// Alternative scene analyzers as they write themselves: just set up, and
+// with three frames of tracked regions linked to one another.
+void NewSceneAnalyzerSeeds() {
+    NACommonData hub;
+    for (int variant = 0; variant < 2; ++variant) {
+        NewSceneAnalyzer analyzer(&hub);
+        analyzer.m_planes.Initialize(&hub, QQVGA, 1, 0, std::vector<Vector2D<int> >(), 8000);
+        for (int id = NewSceneAnalyzer::kMaxObjectIds; id >= 1; --id) {
+            analyzer.m_freeObjectIds.push_back(static_cast<uint16_t>(id));
+        }
+        for (int frame = 0; variant == 1 && frame < 3; ++frame) {
+            Array<NewConnectedComponent>& ccs = analyzer.m_ccs.Push();
+            ccs.Clear();
+            for (int i = 0; i < 4; ++i) {
+                NewConnectedComponent& r = ccs.Push();
+                r.Initialize(static_cast<unsigned short>(i), frame);
+                r.m_pixelCount = i == 0 ? 0 : 100 * i + frame;
+                r.m_xCenter = 20 * i + frame;
+                r.m_yCenter = 60;
+                r.m_zCenter = 2000 + 100 * i;
+                r.m_bounds = Box3D<int>(Vector3D<int>(r.m_xCenter - 5, 40, r.m_zCenter - 50),
+                                        Vector3D<int>(r.m_xCenter + 5, 80, r.m_zCenter + 50));
+                r.m_RWCenter = Vector3D<float>(100.0f * i + frame, 0.0f, static_cast<float>(r.m_zCenter));
+            }
+            analyzer.TrackCcs();
+        }
+        std::ostringstream out(std::ios::binary);
+        WriteBinary(out, analyzer);
+        WriteSeed("NewSceneAnalyzerState", variant == 0 ? "fresh" : "three-frames", out.str());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -360,5 +393,6 @@ int main(int argc, char** argv) {
     CalibrationSeeds();
     PointFileSeeds();
     PlaneStateSeeds();
+    NewSceneAnalyzerSeeds();
     return 0;
 }
