@@ -21,6 +21,14 @@
 
 namespace {
 
+// False, with the benchmark skipped for the reason, when a set-up failed.
+bool Usable(benchmark::State& state, bool ready, const char* reason) {
+    if (!ready) {
+        state.SkipWithError(reason);
+    }
+    return ready;
+}
+
 using vela_bench::Camera;
 using vela_bench::kReplayedFrames;
 
@@ -52,8 +60,7 @@ struct ReplayedMaps {
 // over the whole image.
 void AnalyzerFrames(benchmark::State& state, const SAConfiguration& configuration, bool withUser) {
     Camera camera;
-    if (!camera.Ready()) {
-        state.SkipWithError("no synthetic camera");
+    if (!Usable(state, camera.Ready(), "no synthetic camera")) {
         return;
     }
     NACommonData hub;
@@ -109,14 +116,12 @@ BENCHMARK(BM_SceneAnalyzerFrameWithUser)->Arg(0)->Arg(1)->Unit(benchmark::kMicro
 // maps, with the eight-pixel loops (1) or the plain ones (0).
 void BM_FarfieldUpdate(benchmark::State& state) {
     Camera camera;
-    if (!camera.Ready()) {
-        state.SkipWithError("no synthetic camera");
+    if (!Usable(state, camera.Ready(), "no synthetic camera")) {
         return;
     }
     {
         ReplayedMaps maps(camera);
-        if (!maps.ready) {
-            state.SkipWithError("the hub does not initialise");
+        if (!Usable(state, maps.ready, "the hub does not initialise")) {
             return;
         }
         NACommonData& hub = maps.hub;
@@ -154,13 +159,11 @@ BENCHMARK(BM_FarfieldUpdate)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 // suspects) with the eight-pixel edge image (1) or the plain one (0).
 void BM_MotionDetection(benchmark::State& state) {
     Camera camera;
-    if (!camera.Ready()) {
-        state.SkipWithError("no synthetic camera");
+    if (!Usable(state, camera.Ready(), "no synthetic camera")) {
         return;
     }
     ReplayedMaps maps(camera);
-    if (!maps.ready) {
-        state.SkipWithError("the hub does not initialise");
+    if (!Usable(state, maps.ready, "the hub does not initialise")) {
         return;
     }
     std::unique_ptr<MotionDetectorByEdges> detector(new MotionDetectorByEdges);
@@ -182,13 +185,11 @@ BENCHMARK(BM_MotionDetection)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 // argument 1) or the plain ones (0).
 void BM_FloorTracking(benchmark::State& state) {
     Camera camera;
-    if (!camera.Ready()) {
-        state.SkipWithError("no synthetic camera");
+    if (!Usable(state, camera.Ready(), "no synthetic camera")) {
         return;
     }
     ReplayedMaps maps(camera);
-    if (!maps.ready) {
-        state.SkipWithError("the hub does not initialise");
+    if (!Usable(state, maps.ready, "the hub does not initialise")) {
         return;
     }
     const Array2D<unsigned short>& background = maps.shifts[0];

@@ -24,7 +24,7 @@
 #include "QuorLibrary/Utilities/Array2D.h"
 #include "SceneAnalyzer/Block.h"
 #include "SceneAnalyzer/Cluster.h"
-#include "SceneAnalyzer/Suspect.h"
+#include "SceneAnalyzer/MotionCandidate.h"
 #include "XnAdapter/XnDepthMetaData.h"
 #include "XnAdapter/XnSceneMetaData.h"
 

@@ -1,4 +1,4 @@
-#include "SceneAnalyzer/Suspect.h"
+#include "SceneAnalyzer/MotionCandidate.h"
 
 #include <algorithm>
 #include <climits>
