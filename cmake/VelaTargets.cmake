@@ -83,25 +83,43 @@ endmacro()
 #   clang). Its seed corpus is fuzz/corpus/<name>/, which must exist.
 #   RETURNING_STOPS links the stand-ins for FatalError and its kin that throw
 #   vela_fuzz::Stopped instead of ending the process (for readers that stop
-#   on purpose). REPLAY_IN_CI makes CI only replay the committed corpus
-#   instead of fuzzing (for harnesses whose open findings are not mended yet).
-#   scripts/fuzz runs every harness listed in <build>/fuzz/fuzzers.txt.
+#   on purpose). REPLAY_IN_CI makes scripts/fuzz --ci only replay the committed
+#   corpus instead of fuzzing (for harnesses whose open findings are not
+#   mended yet). scripts/fuzz runs every harness listed in
+#   <build>/fuzz/fuzzers.txt.
+#   In a test build with VELA_REPLAY_FUZZ_CORPORA (the sanitizer build of CI)
+#   the same sources become <name>FuzzReplay instead, registered as the unit
+#   test FuzzReplay.<name> that feeds every file of the corpus to the harness
+#   once.
 function(vela_add_fuzzer name)
   cmake_parse_arguments(ARG "RETURNING_STOPS;REPLAY_IN_CI" "" "SOURCES;DEPS;DEFINITIONS" ${ARGN})
-  set(target ${name}Fuzzer)
   set(corpus ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
   if(NOT IS_DIRECTORY ${corpus})
     message(FATAL_ERROR "vela_add_fuzzer(${name}): no seed corpus in ${corpus}")
   endif()
-  add_executable(${target} ${ARG_SOURCES})
+  if(VELA_BUILD_FUZZERS)
+    set(target ${name}Fuzzer)
+    add_executable(${target} ${ARG_SOURCES})
+  else()
+    set(target ${name}FuzzReplay)
+    add_executable(${target} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/support/ReplayMain.cpp)
+  endif()
   if(ARG_RETURNING_STOPS)
     target_link_libraries(${target} PRIVATE VelaFuzzReturningStops)
   endif()
   target_link_libraries(${target} PRIVATE VelaFuzzSupport ${ARG_DEPS})
   target_compile_definitions(${target} PRIVATE ${ARG_DEFINITIONS})
-  target_link_options(${target} PRIVATE -fsanitize=fuzzer)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
   add_dependencies(fuzzers ${target})
+  if(NOT VELA_BUILD_FUZZERS)
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp)
+    add_test(NAME FuzzReplay.${name} COMMAND ${target} ${corpus})
+    set_tests_properties(FuzzReplay.${name} PROPERTIES
+      LABELS "unit;fuzz"
+      ENVIRONMENT "TMPDIR=${CMAKE_BINARY_DIR}/test-tmp")
+    return()
+  endif()
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer)
   if(ARG_REPLAY_IN_CI)
     set(ci replay)
   else()
