@@ -8,7 +8,9 @@
 #include <Vela.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -33,7 +35,8 @@ const char kUsage[] =
     "per scene. Run it where \"Vela.ini\" names the data directory (data/).\n"
     "  --hands                the hand tracker, with wave, click and hand raise on\n"
     "  --start-hand F:P:SIDE  start tracking person P's left or right hand at its\n"
-    "                         visible centroid after frame F (from 0); repeatable\n"
+    "                         visible centroid after frame F (from 0); repeatable;\n"
+    "                         a scene's \"track T hand=SIDE\" lines do the same\n"
     "  --start-at-gestures    start a hand where a wave or click completes\n"
     "  --frames N             frames to read (default: the scene's)\n"
     "  --resolution WxH       320x240 or 640x480 (default: the scene's camera)\n"
@@ -95,6 +98,16 @@ public:
     }
     openni::Device* Device() { return &m_device; }
     int Frames() const { return m_nFrames; }
+    // The hand starts the scene file names ("track" lines).
+    std::vector<HandStart> SceneStarts() const {
+        std::vector<HandStart> starts;
+        for (size_t i = 0; i < m_scene.people.size(); ++i) {
+            for (const scene::TrackStart& t : m_scene.people[i].trackStarts) {
+                starts.push_back({static_cast<int>(std::lround(t.time * m_scene.dFps)), static_cast<int>(i + 1), t.side});
+            }
+        }
+        return starts;
+    }
     // Whether the frame is a recording's last: playback may skip frames
     // before the speed is set, and a further read would start over.
     bool AtEnd(const OniFrame* depth) const {
@@ -168,6 +181,8 @@ bool RunHands(Source& source, const EvaluationOptions& options, HandEvaluation& 
     for (VelaGestureType type : {VELA_GESTURE_WAVE, VELA_GESTURE_CLICK, VELA_GESTURE_HAND_RAISE}) {
         velaStartGestureDetection(tracker, type);
     }
+    std::vector<HandStart> starts = options.starts;
+    for (const HandStart& start : source.SceneStarts()) starts.push_back(start);
     bool ok = true;
     std::vector<ReportedHand> hands;
     std::vector<ReportedGesture> gestures;
@@ -188,7 +203,7 @@ bool RunHands(Source& source, const EvaluationOptions& options, HandEvaluation& 
             gestures.push_back({frame->gestures[i].type, ToVec3(frame->gestures[i].currentPosition)});
         }
         evaluation.AddFrame(truth.truth, truth.users, truth.parts, truth.nWidth, truth.nHeight, hands, gestures);
-        for (const HandStart& start : options.starts) {
+        for (const HandStart& start : starts) {
             if (start.frame != truth.truth.nFrame || static_cast<size_t>(start.person) > truth.truth.users.size()) {
                 continue;
             }
@@ -289,6 +304,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vela-evaluate: %s\n%s", error.c_str(), kUsage);
         return 2;
     }
+    // Standard output carries the JSON lines alone: the library's console
+    // log goes there too, so it is moved to standard error.
+    std::fflush(stdout);
+    const int jsonFd = dup(STDOUT_FILENO);
+    FILE* json = jsonFd >= 0 && dup2(STDERR_FILENO, STDOUT_FILENO) >= 0 ? fdopen(jsonFd, "w") : nullptr;
+    if (json == nullptr) {
+        std::perror("vela-evaluate: standard output");
+        return 1;
+    }
     if (velaInitialize() != VELA_STATUS_OK) {
         std::fputs("vela-evaluate: Vela could not start (see the log)\n", stderr);
         return 1;
@@ -306,10 +330,12 @@ int main(int argc, char** argv) {
             rc = 1;
             continue;
         }
-        std::printf("%s\n", line.c_str());
-        std::fflush(stdout);
+        if (std::fprintf(json, "%s\n", line.c_str()) < 0 || std::fflush(json) != 0) {
+            std::perror("vela-evaluate: cannot write the JSON lines");
+            rc = 1;
+        }
     }
     openni::OpenNI::shutdown();
     velaShutdown();
-    return rc;
+    return std::fclose(json) == 0 ? rc : 1;
 }

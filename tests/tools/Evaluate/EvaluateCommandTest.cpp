@@ -19,16 +19,18 @@ namespace {
 using vela_test::JsonValue;
 
 // A person at 1.8 m before a wall, the right hand waving in front of the
-// body; 12 frames.
+// body; 12 frames. The scene starts the right hand after frame 3.
 const char kWaveScene[] =
     "frames count=12\nwall z=3200\nperson height=1750\n  at 0 pos=0,1800\n"
-    "  wave 0..2 hand=right period=0.8\n";
+    "  wave 0..2 hand=right period=0.8\n  track 0.1 hand=right\n";
 
 class EvaluateCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::copy(VELA_DATA_DIR "/Vela2", m_dir.File("Vela2"), std::filesystem::copy_options::recursive);
-        vela_test::WriteWholeFile(m_dir.File("Vela.ini"), "[General]\nDataDir=./Vela2\n");
+        // The library's console log on: it must not reach the JSON lines.
+        vela_test::WriteWholeFile(m_dir.File("Vela.ini"),
+                                  "[General]\nDataDir=./Vela2\n[Log]\nVerbosity=0\nLogToConsole=1\nLogToFile=0\n");
         vela_test::WriteWholeFile(m_dir.File("wave.scene"), kWaveScene);
     }
 
@@ -77,6 +79,7 @@ TEST_F(EvaluateCommandTest, UserModeOnTheCameraAndOnARecordingOfTheScene) {
     ASSERT_EQ(1u, lines.size()) << m_out;
     EXPECT_EQ("wave.scene", lines[0]["scene"].text);
     EXPECT_EQ("camera", lines[0]["source"].text);
+    EXPECT_NE(std::string::npos, m_err.find("New log started")) << m_err;
     EXPECT_EQ(6, lines[0]["frames"].number);
     EXPECT_EQ(0, lines[0]["people"][0]["entry_frame"].number);
     ExpectUserFields(lines[0]);
@@ -95,8 +98,9 @@ TEST_F(EvaluateCommandTest, UserModeOnTheCameraAndOnARecordingOfTheScene) {
     ExpectUserFields(lines[0]);
 }
 
-TEST_F(EvaluateCommandTest, HandModeStartsTheNamedHandAndListsHandsAndGestures) {
-    ASSERT_EQ(0, Run("--hands --frames 10 --start-hand 3:1:right --start-at-gestures wave.scene")) << m_err;
+TEST_F(EvaluateCommandTest, HandModeStartsTheNamedHandsAndListsHandsAndGestures) {
+    // The left hand hangs beside the body: named on the command line.
+    ASSERT_EQ(0, Run("--hands --frames 10 --start-hand 5:1:left --start-at-gestures wave.scene")) << m_err;
     const std::vector<JsonValue> lines = Lines();
     ASSERT_EQ(1u, lines.size()) << m_out;
     const JsonValue& line = lines[0];
@@ -113,20 +117,27 @@ TEST_F(EvaluateCommandTest, HandModeStartsTheNamedHandAndListsHandsAndGestures) 
     EXPECT_EQ("right", wave["hand"].text);
     EXPECT_EQ(2, wave["end"].number);
     for (const char* key : {"detected", "count", "frames_from_end", "distance_mm"}) EXPECT_TRUE(wave.Has(key)) << key;
-    // The hand started after frame 3 is followed from frame 4.
-    ASSERT_EQ(1u, line["hands"].items.size()) << m_out;
-    const JsonValue& hand = line["hands"][0];
-    EXPECT_EQ(1, hand["person"].number);
-    EXPECT_EQ("right", hand["hand"].text);
-    EXPECT_EQ(4, hand["followed_from_frame"].number);
-    EXPECT_EQ(6, hand["visible_frames"].number);
-    EXPECT_LE(hand["tracked_frames"].number, 6);
-    ExpectStats(hand["error_centroid_mm"]);
-    ExpectStats(hand["error_joint_mm"]);
-    EXPECT_EQ(JsonValue::ARRAY, hand["losses"].type);
-    EXPECT_EQ(JsonValue::ARRAY, hand["ids"].type);
-    for (const char* key : {"both", "reported_only", "truth_only"}) {
-        EXPECT_EQ(JsonValue::NUMBER, hand["touching"][key].type) << key;
+    // Hands are listed by person and side once followed: from the frame
+    // after their start, unless a tracker reported them earlier.
+    ASSERT_EQ(2u, line["hands"].items.size()) << m_out;
+    const struct {
+        const char* side;
+        int from;
+    } expected[] = {{"left", 6}, {"right", 4}};
+    for (size_t i = 0; i < 2; ++i) {
+        const JsonValue& hand = line["hands"][i];
+        EXPECT_EQ(1, hand["person"].number);
+        EXPECT_EQ(expected[i].side, hand["hand"].text);
+        EXPECT_GE(expected[i].from, hand["followed_from_frame"].number);
+        EXPECT_LE(hand["visible_frames"].number, 10 - hand["followed_from_frame"].number);
+        EXPECT_LE(hand["tracked_frames"].number, hand["visible_frames"].number);
+        ExpectStats(hand["error_centroid_mm"]);
+        ExpectStats(hand["error_joint_mm"]);
+        EXPECT_EQ(JsonValue::ARRAY, hand["losses"].type);
+        EXPECT_EQ(JsonValue::ARRAY, hand["ids"].type);
+        for (const char* key : {"both", "reported_only", "truth_only"}) {
+            EXPECT_EQ(JsonValue::NUMBER, hand["touching"][key].type) << key;
+        }
     }
 }
 
