@@ -8,7 +8,8 @@
 //
 // The user tracker starts skeleton tracking and both pose detections for
 // every new user. The hand tracker detects wave and click gestures and
-// starts tracking a hand where one completes.
+// starts tracking a hand where one completes. New and lost users, gestures
+// and the hands they start are also told on standard error as they happen.
 
 #include <OpenNI.h>
 #include <Vela.h>
@@ -29,7 +30,7 @@ const char kUsage[] =
     "usage: vela-track [--hands] [--frames N] [--device URI|FILE.oni] [--output FILE]\n"
     "                  [--picture FILE.png [--picture-frame N]]\n"
     "  --hands          run the hand tracker (default: the user tracker)\n"
-    "  --frames N       frames to read (default 30)\n"
+    "  --frames N       frames to read (default 150: the default scene's walk in)\n"
     "  --device SOURCE  a device URI or a recording (default: the first device)\n"
     "  --output FILE    the JSON lines go to FILE (default: standard output)\n"
     "  --picture FILE   a PNG of one frame: depth, users and skeletons, or hands\n"
@@ -38,7 +39,7 @@ const char kUsage[] =
 
 struct Options {
     bool hands = false;
-    int frames = 30;
+    int frames = 150;
     std::string device;
     std::string output;
     std::string picture;
@@ -96,6 +97,15 @@ FILE* OpenJson(const std::string& output) {
     return fdopen(json, "w");
 }
 
+const char* GestureName(VelaGestureType type) {
+    switch (type) {
+        case VELA_GESTURE_WAVE: return "wave";
+        case VELA_GESTURE_CLICK: return "click";
+        case VELA_GESTURE_HAND_RAISE: return "hand raise";
+    }
+    return "gesture";
+}
+
 bool WriteLine(FILE* json, const std::string& line) {
     return std::fputs(line.c_str(), json) >= 0 && std::fputc('\n', json) != EOF && std::fflush(json) == 0;
 }
@@ -132,7 +142,12 @@ int RunUserTracker(const Options& options, openni::Device* device, FILE* json) {
         }
         for (int i = 0; i < frame->userCount; ++i) {
             const VelaUserData& user = frame->users[i];
+            if ((user.state & VELA_USER_STATE_LOST) != 0) {
+                std::fprintf(stderr, "vela-track: frame %d: user %d lost\n", n, user.id);
+            }
             if ((user.state & VELA_USER_STATE_NEW) != 0) {
+                std::fprintf(stderr, "vela-track: frame %d: user %d new, centre of mass (%.0f, %.0f, %.0f) mm\n", n,
+                             user.id, user.centerOfMass.x, user.centerOfMass.y, user.centerOfMass.z);
                 ++users;
                 velaStartSkeletonTracking(tracker, user.id);
                 velaStartPoseDetection(tracker, user.id, VELA_POSE_PSI);
@@ -176,9 +191,20 @@ int RunHandTracker(const Options& options, openni::Device* device, FILE* json) {
         for (int i = 0; i < frame->gestureCount; ++i) {
             const VelaGestureData& gesture = frame->gestures[i];
             ++gestures;
+            const VelaPoint3f& at = gesture.currentPosition;
+            std::fprintf(stderr, "vela-track: frame %d: %s at (%.0f, %.0f, %.0f) mm\n", n, GestureName(gesture.type),
+                         at.x, at.y, at.z);
             if (gesture.type == VELA_GESTURE_WAVE || gesture.type == VELA_GESTURE_CLICK) {
                 int16_t id = 0;
-                velaStartHandTracking(tracker, &gesture.currentPosition, &id);
+                if (velaStartHandTracking(tracker, &at, &id) == VELA_STATUS_OK && id > 0) {
+                    std::fprintf(stderr, "vela-track: frame %d: hand %d started there\n", n, id);
+                }
+            }
+        }
+        for (int i = 0; i < frame->handCount; ++i) {
+            const VelaHandData& hand = frame->hands[i];
+            if (hand.state == VELA_HAND_STATE_LOST) {
+                std::fprintf(stderr, "vela-track: frame %d: hand %d lost\n", n, hand.id);
             }
         }
         if (!WriteLine(json, HandFrameJson(*frame))) {

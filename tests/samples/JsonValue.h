@@ -3,10 +3,13 @@
 // A strict reader of one JSON text (RFC 8259) for the sample's tests: Parse
 // fails on anything that is not exactly one value.
 
+#include <gtest/gtest.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -209,5 +212,20 @@ private:
     size_t m_at = 0;
     std::string m_error;
 };
+
+// Each line of text as JSON; a line that is not one JSON value fails the
+// test and is returned as null.
+inline std::vector<JsonValue> ParseJsonLines(const std::string& text) {
+    std::vector<JsonValue> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        JsonValue value;
+        std::string error;
+        EXPECT_TRUE(JsonParser::Parse(line, value, error)) << error << ": " << line;
+        lines.push_back(value);
+    }
+    return lines;
+}
 
 }  // namespace vela_test

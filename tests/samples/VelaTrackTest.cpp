@@ -17,7 +17,6 @@
 
 namespace {
 
-using vela_test::JsonParser;
 using vela_test::JsonValue;
 
 class VelaTrackTest : public ::testing::Test {
@@ -42,18 +41,7 @@ protected:
     }
 
     // Each line of text as JSON.
-    static std::vector<JsonValue> Lines(const std::string& text) {
-        std::vector<JsonValue> lines;
-        std::istringstream in(text);
-        std::string line;
-        while (std::getline(in, line)) {
-            JsonValue value;
-            std::string error;
-            EXPECT_TRUE(JsonParser::Parse(line, value, error)) << error << ": " << line;
-            lines.push_back(value);
-        }
-        return lines;
-    }
+    static std::vector<JsonValue> Lines(const std::string& text) { return vela_test::ParseJsonLines(text); }
 
     vela_test::TempDir m_dir;
     std::string m_out;

@@ -114,6 +114,14 @@ PersonMotion::PersonMotion(const PersonDef& person)
         zs = {z};
         yaws = {yaw};
     }
+    for (size_t i = 0; i + 1 < times.size(); ++i) {
+        if (xs[i] == xs[i + 1] && zs[i] == zs[i + 1]) continue;
+        if (!m_travel.empty() && m_travel.back().second == times[i]) {
+            m_travel.back().second = times[i + 1];
+        } else {
+            m_travel.emplace_back(times[i], times[i + 1]);
+        }
+    }
     m_x.Set(times, xs);
     m_z.Set(times, zs);
     m_yaw.Set(times, yaws);
@@ -253,6 +261,47 @@ void PersonMotion::Evaluate(double t, BodyPose& pose, Placement& placement) cons
 
     for (const HandMotion& action : m_person.actions) {
         if (t >= action.start && t <= action.end) ApplyAction(action, t, pose);
+    }
+}
+
+const char* MotionName(MotionKind kind) {
+    switch (kind) {
+        case MotionKind::Walk: return "walk";
+        case MotionKind::Wave: return "wave";
+        case MotionKind::Push: return "push";
+        case MotionKind::Raise: return "raise";
+        case MotionKind::Swipe: return "swipe";
+        case MotionKind::Circle: return "circle";
+    }
+    return "unknown";
+}
+
+void PersonMotion::RunningMotions(double t, std::vector<MotionTruth>& motions) const {
+    motions.clear();
+    auto progress = [t](double start, double end) { return end > start ? (t - start) / (end - start) : 1.0; };
+    for (const auto& [start, end] : m_travel) {
+        if (t < start || t > end) continue;
+        MotionTruth walk;
+        walk.start = start;
+        walk.end = end;
+        walk.phase = progress(start, end);
+        walk.cycles = std::fabs(WalkPhase(t) - WalkPhase(start));
+        motions.push_back(walk);
+    }
+    static const MotionKind kKinds[] = {MotionKind::Wave, MotionKind::Push, MotionKind::Raise, MotionKind::Swipe,
+                                        MotionKind::Circle};
+    for (const HandMotion& action : m_person.actions) {
+        if (t < action.start || t > action.end) continue;
+        MotionTruth motion;
+        motion.kind = kKinds[static_cast<int>(action.kind)];
+        motion.side = action.side;
+        motion.start = action.start;
+        motion.end = action.end;
+        motion.phase = progress(action.start, action.end);
+        if (action.kind == ActionKind::Wave || action.kind == ActionKind::Circle) {
+            motion.cycles = (t - action.start) / action.period;
+        }
+        motions.push_back(motion);
     }
 }
 

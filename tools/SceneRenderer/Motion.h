@@ -4,6 +4,7 @@
 // keyframes, a walking cycle driven by the distance travelled, hand motions
 // (wave, push, raise, swipe, circle) solved onto the arm, and BVH clips.
 
+#include <utility>
 #include <vector>
 
 #include "SceneRenderer/BodyModel.h"
@@ -31,6 +32,23 @@ struct Placement {
     double yaw = 0.0;
 };
 
+// A scripted motion of a person running at some time, so that tools can
+// count the gestures a scene asks for.
+enum class MotionKind { Walk, Wave, Push, Raise, Swipe, Circle };
+
+const char* MotionName(MotionKind kind);  // "walk", "wave", ...
+
+struct MotionTruth {
+    MotionKind kind = MotionKind::Walk;
+    int side = -1;           // hand motions: kLeft or kRight; walking: -1
+    double start = 0.0;      // seconds: the motion's interval (hand motions
+    double end = 0.0;        // include their blends; walking: the path moves)
+    double phase = 0.0;      // progress through the interval, 0 to 1
+    // Cycles completed since the start: wave and circle periods, walking
+    // strides (two steps); 0 for the others.
+    double cycles = 0.0;
+};
+
 class PersonMotion {
 public:
     // The pose names must be known (the scene parser checks them);
@@ -39,6 +57,9 @@ public:
 
     const BodyDimensions& Dimensions() const { return m_dims; }
     void Evaluate(double t, BodyPose& pose, Placement& placement) const;
+    // The motions running at time t, walking first, then the hand motions
+    // in the order the scene lists them.
+    void RunningMotions(double t, std::vector<MotionTruth>& motions) const;
 
 private:
     double WalkPhase(double t) const;
@@ -51,6 +72,9 @@ private:
     std::vector<BodyPose> m_poses;
     double m_dWalkStart = 0.0;
     std::vector<double> m_walkDistance;  // signed distance travelled, per step
+    // Intervals over which the root path moves (adjacent moving segments
+    // joined), seconds.
+    std::vector<std::pair<double, double>> m_travel;
 };
 
 }  // namespace vela::scene

@@ -108,6 +108,13 @@ struct HandMotion {
     int direction = 1;              // swipe: +1 toward the person's right; circle: +1 counter-clockwise
 };
 
+// Not rendered: where an evaluation starts tracking one of the person's
+// hands (tools/Evaluate).
+struct TrackStart {
+    double time = 0.0;  // seconds
+    int side = kRight;
+};
+
 struct ClipUse {
     std::string path;   // as the scene file names it
     std::string file;   // the file read: `path` taken from the scene file's folder
@@ -129,6 +136,7 @@ struct PersonDef {
     std::vector<PoseKey> poses;
     std::vector<HandMotion> actions;
     std::vector<ClipUse> clips;
+    std::vector<TrackStart> trackStarts;
 };
 
 struct Scene {

@@ -189,6 +189,7 @@ private:
         if (k == "pose") return HandlePose(line);
         if (k == "wave" || k == "push" || k == "raise" || k == "swipe" || k == "circle") return HandleAction(line);
         if (k == "bvh") return HandleBvh(line);
+        if (k == "track") return HandleTrack(line);
         return Fail("unknown keyword '" + k + "'");
     }
 
@@ -445,6 +446,18 @@ private:
             key.overrides.push_back(o);
         }
         person->poses.push_back(key);
+        return true;
+    }
+
+    bool HandleTrack(const Line& line) {
+        PersonDef* person = Person(line);
+        TrackStart start;
+        if (!person || !Time(line, start.time) || !NoWords(line, 1)) return false;
+        for (const auto& [key, value] : line.pairs) {
+            if (key != "hand") return UnknownKey(line, key);
+            if (!Side(line, value, start.side)) return false;
+        }
+        person->trackStarts.push_back(start);
         return true;
     }
 

@@ -419,6 +419,7 @@ void SceneRenderer::ComputeTruth(const RenderedFrame& frame, FrameTruth& truth) 
         const PersonFrame& pf = m_personFrames[i];
         UserTruth& user = truth.users[i];
         user.nId = static_cast<int>(i + 1);
+        m_people[i].RunningMotions(truth.dTime, user.motions);
         if (weight[i] > 0.0) user.centroid = sum[i] / weight[i];
         for (int hand = 0; hand < 2; ++hand) {
             if (handWeight[i][hand] > 0.0) user.hands[hand].centroid = handSum[i][hand] / handWeight[i][hand];
@@ -525,7 +526,18 @@ std::string FrameTruthToJson(const FrameTruth& truth) {
             else out += "null";
             out += "}";
         }
-        out += "}}";
+        out += "},\"motions\":[";
+        for (size_t m = 0; m < user.motions.size(); ++m) {
+            const MotionTruth& motion = user.motions[m];
+            const char* hand = motion.side == kLeft ? "\"left\"" : motion.side == kRight ? "\"right\"" : "null";
+            std::snprintf(buffer, sizeof(buffer),
+                          "%s{\"name\":\"%s\",\"hand\":%s,\"start\":%.6f,\"end\":%.6f,\"phase\":%.6f,"
+                          "\"cycles\":%.6f}",
+                          m ? "," : "", MotionName(motion.kind), hand, motion.start, motion.end, motion.phase,
+                          motion.cycles);
+            out += buffer;
+        }
+        out += "]}";
     }
     out += "]}";
     return out;

@@ -72,6 +72,8 @@ struct UserTruth {
     Vec3 centroid;
     Vec3 centre;                                  // volume-weighted centre of the body
     std::array<HandTruth, 2> hands;               // indexed by side: kLeft, kRight
+    // The scripted motions running in this frame (walking, wave, push, ...).
+    std::vector<MotionTruth> motions;
 };
 
 struct FrameTruth {

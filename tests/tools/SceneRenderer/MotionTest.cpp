@@ -146,4 +146,67 @@ TEST(Motion, PoseKeysBlendSmoothly) {
     EXPECT_LT(JointAt(truths[30], 0, Joint::RightHand).y, JointAt(truths[30], 0, Joint::RightHip).y);
 }
 
+const char kScriptedScene[] =
+    "person height=1750\n"
+    "at 0 pos=0,3000\nat 1 pos=0,3000\nat 2 pos=800,3000\nat 3 pos=800,2500\n"
+    "wave 4..6.4 period=0.8\npush 5..6 hand=left\nraise 7..8\nswipe 8.5..9.5 direction=left\n"
+    "circle 10..13 hand=left period=1.5\n";
+
+TEST(MotionTruth, NamesTheRunningMotionsWithTheirIntervalPhaseAndCycles) {
+    const PersonMotion motion(ParsedScene(kScriptedScene).people.at(0));
+    const struct Expected {
+        MotionKind kind;
+        int side;
+        double start, end, phase, cycles;
+    } walk{MotionKind::Walk, -1, 1.0, 3.0, 0.0, 0.0};
+    const struct {
+        double t;
+        std::vector<Expected> running;
+    } cases[] = {
+        {0.5, {}},
+        // The two moving segments are one walk; 1300 mm at a stride of 1400 mm.
+        {3.0, {{walk.kind, walk.side, 1.0, 3.0, 1.0, 1300.0 / 1400.0}}},
+        {3.01, {}},
+        {4.4, {{MotionKind::Wave, kRight, 4.0, 6.4, 0.4 / 2.4, 0.5}}},
+        {5.5, {{MotionKind::Wave, kRight, 4.0, 6.4, 1.5 / 2.4, 1.875}, {MotionKind::Push, kLeft, 5.0, 6.0, 0.5, 0.0}}},
+        {6.4, {{MotionKind::Wave, kRight, 4.0, 6.4, 1.0, 3.0}}},
+        {6.5, {}},
+        {7.5, {{MotionKind::Raise, kRight, 7.0, 8.0, 0.5, 0.0}}},
+        {9.0, {{MotionKind::Swipe, kRight, 8.5, 9.5, 0.5, 0.0}}},
+        {11.5, {{MotionKind::Circle, kLeft, 10.0, 13.0, 0.5, 1.0}}},
+    };
+    std::vector<MotionTruth> running;
+    for (const auto& c : cases) {
+        motion.RunningMotions(c.t, running);
+        ASSERT_EQ(c.running.size(), running.size()) << c.t;
+        for (size_t i = 0; i < running.size(); ++i) {
+            const Expected& e = c.running[i];
+            EXPECT_EQ(e.kind, running[i].kind) << c.t;
+            EXPECT_EQ(e.side, running[i].side) << c.t;
+            EXPECT_EQ(e.start, running[i].start) << c.t;
+            EXPECT_EQ(e.end, running[i].end) << c.t;
+            EXPECT_NEAR(e.phase, running[i].phase, 1e-9) << c.t;
+            EXPECT_NEAR(e.cycles, running[i].cycles, e.kind == MotionKind::Walk ? 0.01 : 1e-9) << c.t;
+        }
+    }
+}
+
+TEST(MotionTruth, FramesCarryTheRunningMotionsInTheirTruthAndJson) {
+    SceneRenderer renderer(ParsedScene(kScriptedScene));
+    ASSERT_TRUE(renderer.SetResolution(160, 120));
+    RenderedFrame frame;
+    renderer.Render(165, frame);  // 5.5 s
+    ASSERT_EQ(2u, frame.truth.users.at(0).motions.size());
+    EXPECT_EQ(MotionKind::Push, frame.truth.users[0].motions[1].kind);
+    const std::string json = FrameTruthToJson(frame.truth);
+    EXPECT_NE(std::string::npos,
+              json.find(",\"motions\":[{\"name\":\"wave\",\"hand\":\"right\",\"start\":4.000000,\"end\":6.400000,"
+                        "\"phase\":0.625000,\"cycles\":1.875000},{\"name\":\"push\",\"hand\":\"left\","
+                        "\"start\":5.000000,\"end\":6.000000,\"phase\":0.500000,\"cycles\":0.000000}]}]}"))
+        << json;
+    renderer.Render(60, frame);  // 2 s: walking, no hand
+    ASSERT_EQ(1u, frame.truth.users[0].motions.size());
+    EXPECT_NE(std::string::npos, FrameTruthToJson(frame.truth).find("{\"name\":\"walk\",\"hand\":null,"));
+}
+
 }  // namespace

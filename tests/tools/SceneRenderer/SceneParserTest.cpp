@@ -36,6 +36,8 @@ TEST(SceneParser, ReadsEveryKeyword) {
         "  swipe 5..6 direction=left length=400\n"
         "  circle 6..8 radius=120 period=1.2 direction=cw\n"
         "  bvh clip.bvh start=8 end=12 speed=0.5 loop=on\n"
+        "  track 2.5 hand=left\n"
+        "  track 3\n"
         "person body=plain\n";
     Scene s;
     std::string error;
@@ -94,6 +96,12 @@ TEST(SceneParser, ReadsEveryKeyword) {
     ASSERT_EQ(1u, p.clips.size());
     EXPECT_TRUE(p.clips[0].loop);
     EXPECT_EQ(3, p.clips[0].clip->FrameCount());
+    ASSERT_EQ(2u, p.trackStarts.size());
+    EXPECT_EQ(2.5, p.trackStarts[0].time);
+    EXPECT_EQ(kLeft, p.trackStarts[0].side);
+    EXPECT_EQ(3.0, p.trackStarts[1].time);
+    EXPECT_EQ(kRight, p.trackStarts[1].side);
+    EXPECT_TRUE(s.people[1].trackStarts.empty());
     // The second person: the plain body; the dressed body's style keeps its
     // defaults (clothing, hair, dark fabric).
     EXPECT_EQ(1750.0, s.people[1].height);
@@ -143,6 +151,11 @@ TEST(SceneParser, ErrorsNameTheLineAndTheProblem) {
         {"person\npush 0..1 amplitude=3\n", "unknown key 'amplitude' in 'push'"},
         {"person\nbvh missing.bvh\n", "BVH file /nonexistent/missing.bvh: cannot open"},
         {"person\nbvh\n", "'bvh' needs one file name"},
+        {"track 1\n", "line 1: 'track' before any 'person'"},
+        {"person\ntrack soon\n", "'track' needs a time"},
+        {"person\ntrack 1 hand=both\n", "bad value 'both' for hand"},
+        {"person\ntrack 1 speed=2\n", "unknown key 'speed' in 'track'"},
+        {"person\ntrack 3601\n", "time '3601' is past the longest scene"},
         // Every number has a range, lists included, and a key comes once.
         {"person\nat 0 pos=1e30,2000\n", "bad value '1e30,2000' for pos"},
         {"box center=0,0,1e30\n", "bad value '0,0,1e30' for center"},

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "RendererTestSupport.h"
 
@@ -21,14 +22,16 @@ uint64_t Fnv(uint64_t hash, const void* data, size_t size) {
     return hash;
 }
 
-// The truth's JSON line without the per-hand truth, which came later (it
-// is tested on its own).
+// The truth's JSON line without the per-hand truth and the running motions,
+// which came later (each is tested on its own).
 std::string JsonWithoutHands(std::string json) {
-    const std::string key = ",\"hands\":{";
-    for (size_t at = json.find(key); at != std::string::npos; at = json.find(key, at)) {
-        size_t end = at + key.size();
-        for (int depth = 1; depth > 0; ++end) depth += json[end] == '{' ? 1 : (json[end] == '}' ? -1 : 0);
-        json.erase(at, end - at);
+    for (const auto& [key, open, close] : {std::make_tuple(std::string(",\"hands\":{"), '{', '}'),
+                                           std::make_tuple(std::string(",\"motions\":["), '[', ']')}) {
+        for (size_t at = json.find(key); at != std::string::npos; at = json.find(key, at)) {
+            size_t end = at + key.size();
+            for (int depth = 1; depth > 0; ++end) depth += json[end] == open ? 1 : (json[end] == close ? -1 : 0);
+            json.erase(at, end - at);
+        }
     }
     return json;
 }
