@@ -161,6 +161,7 @@ TEST(GestureRecognizersRobust, WaveOfThreeCycles) {
     ASSERT_EQ(1, run.completions);
     EXPECT_TRUE(Contains(run.statuses, GESTURE_STATUS_STARTED, run.completedAt));
     EXPECT_TRUE(Contains(run.statuses, GESTURE_STATUS_IN_PROGRESS, run.completedAt));
+    EXPECT_TRUE(Contains(run.statuses, GESTURE_STATUS_FURTHER_STAGE, run.completedAt));
     // After about two cycles.
     const double t = run.completedAt / 30.0;
     EXPECT_GT(t, 0.5 + 1.1);
