@@ -96,6 +96,17 @@ void IniSeeds() {
               "[FocusRecognizer]\nMinFrameForMotionGesture=0\nMaxFrameForMotionGesture=-1\n"
               "StdThresholdMotionGesture=-1\n");
     WriteSeed("FocusSettings", "empty", "[FocusTracker]\nFactorY=\nUseHistogramBasedHandCenter=\n[FocusRecognizer]\n");
+    // The click, swipe and wave keys: the shipped values with both lengths,
+    // and lengths, counts and bounds at the ends of their ranges.
+    WriteSeed("FocusSettings", "strokes",
+              "[FocusRecognizer]\nMaxAllowedSTDForLine=17\nMaxAllowedDeviationFromLine=50\nMaxAllowedAngleCos=0.85\n"
+              "MinDistForBackwardsMovement=0\nMinThresholdOnVelocity=0.5\nGesturePointingLocation=0 0 0\n"
+              "MovementLength=160\nWaveMinNumberOfFlips=4\nWaveMinLength=50\nWaveMaxDeviationFromMeanCycleLength=50\n");
+    WriteSeed("FocusSettings", "stroke-extremes",
+              "[FocusRecognizer]\nMaxAllowedSTDForLine=1e30\nMaxAllowedDeviationFromLine=-2147483648\n"
+              "MaxAllowedAngleCos=-1\nMinDistForBackwardsMovement=2147483647\nMinThresholdOnVelocity=0\n"
+              "GesturePointingLocation=0 0 1e30\nMovementLength=-2147483648\nWaveMinNumberOfFlips=2147483647\n"
+              "WaveMinLength=-2147483648\nWaveMaxDeviationFromMeanCycleLength=-1\n");
 }
 
 template <typename T>

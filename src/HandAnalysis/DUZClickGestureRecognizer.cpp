@@ -1,6 +1,7 @@
 #include "HandAnalysis/DUZClickGestureRecognizer.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "HandAnalysis/DUZFocusGestureTrajectory.h"
 #include "HandAnalysis/DUZGestureLog.h"
@@ -40,6 +41,14 @@ GestureStatus DUZClickGestureRecognizer::Run(NATrajectory& trajectory, int frame
     return useRobust != 0 ? RunRobust(*focus, frameId, position) : RunPlain(*focus, position);
 }
 
+namespace {
+
+// The pull back's length: the configured one negated. The lowest int, which
+// a settings file can hold, has no negation; the highest int stands in.
+int Negated(int length) { return length == INT_MIN ? INT_MAX : -length; }
+
+}  // namespace
+
 GestureStatus DUZClickGestureRecognizer::RunPlain(DUZFocusGestureTrajectory& trajectory, Vector3D<float>& position) {
     int& status = trajectory.m_gestureStatus[GESTURE_CLICK];
     const int c = SlotOf(trajectory.m_latestFrameId);
@@ -47,8 +56,8 @@ GestureStatus DUZClickGestureRecognizer::RunPlain(DUZFocusGestureTrajectory& tra
     position = trajectory.m_positions[c];
     int slot = 0;
     Line3D<float> line;
-    if (AnalyzeStraightLineMovement(trajectory, c, 1, m_gesturePointingLocation, 0, none, -m_movementLength, slot,
-                                    line) != 0) {
+    if (AnalyzeStraightLineMovement(trajectory, c, 1, m_gesturePointingLocation, 0, none, Negated(m_movementLength),
+                                    slot, line) != 0) {
         int pauseStart = 0;
         int pauseEnd = 0;
         if (IdentifyDirectionChange(trajectory, c, line, 1, -line.m_direction, pauseStart, pauseEnd) == 0) {

@@ -182,7 +182,9 @@ int DUZStraightLinesGestureRecognizer::AnalyzeStraightLineMovement(NATrajectory&
 
     const Line3D<float> fitted(mean, along);
     const float q0 = (start - mean).Dot(expected);
-    const float required = static_cast<float>(std::abs(length));
+    // In float: the lowest int ("MovementLength" is read from a file) has no
+    // int magnitude.
+    const float required = std::fabs(static_cast<float>(length));
     int lastAccepted = turning;
     float q = q0;
     int outliers = 0;

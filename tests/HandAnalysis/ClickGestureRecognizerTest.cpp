@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -136,6 +137,23 @@ TEST(ClickGestureRecognizer, ValidateMovementCountsFlatSlotsAcrossTheWrap) {
     // Exactly 0.85 is upright.
     trajectory.m_handSizeAtSlot[NATrajectory::Slot(185)] = Vector2D<float>(100, 85);
     EXPECT_EQ(1, click.ValidateMovement(trajectory, current, first));
+}
+
+TEST(ClickGestureRecognizer, MovementLengthsAtTheEndsOfTheIntRange) {
+    // A settings file may hold any int; the push and the pull back are then
+    // never long enough, and the lowest int must not be negated.
+    const synthetic_paths::Path path = PushPath(0, 35, 3);
+    for (const int length : {INT_MIN, INT_MAX}) {
+        SCOPED_TRACE(length);
+        DUZClickGestureRecognizer click;
+        click.m_movementLength = length;
+        DUZFocusGestureTrajectory trajectory(false);
+        for (size_t i = 0; i < path.size(); ++i) {
+            Store(trajectory, path[i].position, 1u + static_cast<unsigned>(i), path[i].time);
+            Vector3D<float> position(0, 0, 0);
+            EXPECT_EQ(GESTURE_STATUS_NONE, click.Run(trajectory, static_cast<int>(i + 1), position, 0, 0));
+        }
+    }
 }
 
 TEST(ClickGestureRecognizer, DefaultsAndType) {

@@ -74,10 +74,14 @@ TEST(GestureRecognizersRobust, ClickOnAPush) {
     SCOPED_TRACE(::testing::PrintToString(run.statuses));
     ASSERT_EQ(1, run.completions);
     EXPECT_TRUE(run.resetAtCompletion);
-    // Progress (3), more than 140 mm nearer (4) and the tip (1) come first.
+    // Progress (3), more than 140 mm nearer (4), the tip (1) and progress
+    // on the pull back (3 again) come first, in that order.
     EXPECT_TRUE(Contains(run.statuses, GESTURE_STATUS_IN_PROGRESS, run.completedAt));
     EXPECT_TRUE(Contains(run.statuses, GESTURE_STATUS_FURTHER_STAGE, run.completedAt));
     EXPECT_TRUE(Contains(run.statuses, GESTURE_STATUS_STARTED, run.completedAt));
+    EXPECT_TRUE(gesture_trajectory::InOrder(
+        run.statuses, {GESTURE_STATUS_IN_PROGRESS, GESTURE_STATUS_FURTHER_STAGE, GESTURE_STATUS_STARTED,
+                       GESTURE_STATUS_IN_PROGRESS, GESTURE_STATUS_COMPLETED}));
     // On the pull back, past 0.6 of the push (clamped to 140 mm), up to its
     // end.
     const double t = static_cast<double>(static_cast<int64_t>(path[run.completedAt].time)) * 1e-6;
@@ -157,6 +161,7 @@ TEST(GestureRecognizersRobust, WaveOfThreeCycles) {
     ASSERT_EQ(1, run.completions);
     EXPECT_TRUE(Contains(run.statuses, GESTURE_STATUS_STARTED, run.completedAt));
     EXPECT_TRUE(Contains(run.statuses, GESTURE_STATUS_IN_PROGRESS, run.completedAt));
+    EXPECT_TRUE(Contains(run.statuses, GESTURE_STATUS_FURTHER_STAGE, run.completedAt));
     // After about two cycles.
     const double t = run.completedAt / 30.0;
     EXPECT_GT(t, 0.5 + 1.1);
@@ -168,6 +173,106 @@ TEST(GestureRecognizersRobust, NotEnoughSwingsIsNoWave) {
     DUZWaveGestureRecognizer wave;
     const RobustRun run = RunRobust(wave, RobustWave(1.5));
     EXPECT_EQ(0, run.completions);
+}
+
+// The push of the path up to index `cut`, then the candidate lost: the
+// tracked object stores no position in the frame its tracker turns inactive
+// and raises the just-lost flag, and the recognizers run once more.
+struct LostRun {
+    bool completedBefore = false;  // on the frames up to cut
+    GestureStatus onLost = GESTURE_STATUS_NONE;
+    Vector3D<float> position;
+    bool reset = false;
+};
+
+LostRun ClickThenLost(const synthetic_paths::Path& path, size_t cut, bool justLost) {
+    DUZClickGestureRecognizer click;
+    DUZFocusGestureTrajectory trajectory(true);
+    LostRun run;
+    for (size_t i = 0; i <= cut; ++i) {
+        const unsigned frame = 1u + static_cast<unsigned>(i);
+        gesture_trajectory::Store(trajectory, path[i].position, frame, path[i].time);
+        Vector3D<float> position(0, 0, 0);
+        if (click.Run(trajectory, static_cast<int>(frame), position, 0, 1) == GESTURE_STATUS_COMPLETED) {
+            run.completedBefore = true;
+        }
+    }
+    trajectory.m_justLost = justLost ? 1 : 0;
+    run.onLost = click.Run(trajectory, static_cast<int>(cut + 2), run.position, 0, 1);
+    run.reset = trajectory.m_fittedTrajectory.GetExtremaAlongAxis(FittedTrajectory::eZAxis).empty() &&
+                trajectory.m_frameIds[NATrajectory::Slot(static_cast<int>(cut + 1))] == 0;
+    return run;
+}
+
+TEST(GestureRecognizersRobust, ALostCandidateFitsItsNewestPointsFirst) {
+    // Windows are fitted at every third point, so the newest one or two
+    // points of a candidate are not yet in its models. Lost one or two frames
+    // before the click completes on the whole path, the candidate's last run
+    // fits them and finds the click; without the flag the same run does not.
+    const synthetic_paths::Stroke stroke = RobustPush();
+    const synthetic_paths::Path path = synthetic_paths::Sampled(
+        stroke, 0, static_cast<int>((stroke.EndTime() + 0.6) * 30.0), synthetic_paths::kNoiseMm, 5);
+    DUZClickGestureRecognizer click;
+    const RobustRun whole = RunRobust(click, path);
+    ASSERT_GE(whole.completedAt, 2);
+    const Vector3D<double> tip = stroke.start + stroke.direction * stroke.forward;
+    for (const int before : {1, 2}) {
+        SCOPED_TRACE(before);
+        const size_t cut = static_cast<size_t>(whole.completedAt - before);
+        const LostRun lost = ClickThenLost(path, cut, true);
+        EXPECT_FALSE(lost.completedBefore);
+        EXPECT_EQ(GESTURE_STATUS_COMPLETED, lost.onLost);
+        EXPECT_TRUE(lost.reset);
+        // On the pull back, beyond its required 140 mm.
+        const double back = (Vector3D<double>(lost.position) - tip).Dot(-stroke.direction);
+        EXPECT_GT(back, 140.0 - 10.0);
+        EXPECT_LT(back, stroke.backward + 10.0);
+        EXPECT_NE(GESTURE_STATUS_COMPLETED, ClickThenLost(path, cut, false).onLost);
+    }
+}
+
+// A wave that starts, then the hand sweeps far to the side and stays there:
+// no new turn, and more than 650 mm from the last one, too far for the next
+// stage. After 1 s the start is dropped.
+TEST(GestureRecognizersRobust, AStartedWaveWithNothingNewFallsBackAfterOneSecond) {
+    const synthetic_paths::Path path = synthetic_paths::Sampled(
+        synthetic_paths::Keyframed(
+            {{0.2, {0, 200, 1600}}, {0.5, {120, 200, 1600}}, {0.8, {0, 200, 1600}}, {1.5, {800, 200, 1600}}}),
+        0, 100, synthetic_paths::kNoiseMm, 13);
+    DUZWaveGestureRecognizer wave;
+    DUZFocusGestureTrajectory trajectory(true);
+    int started = -1;
+    int fallback = -1;
+    double heldBefore = 0.0;  // seconds since the stored time, on the call before the fallback
+    for (size_t i = 0; i < path.size(); ++i) {
+        const unsigned frame = 1u + static_cast<unsigned>(i);
+        gesture_trajectory::Store(trajectory, path[i].position, frame, path[i].time);
+        const int before = trajectory.m_gestureStatus[GESTURE_WAVE];
+        const double held =
+            trajectory.m_fittedTrajectory.GetLatestTime().SecondsSince(trajectory.m_gestureTime[GESTURE_WAVE]);
+        Vector3D<float> position(-1, -1, -1);
+        const GestureStatus status = wave.Run(trajectory, static_cast<int>(frame), position, 0, 1);
+        ASSERT_NE(GESTURE_STATUS_COMPLETED, status);
+        if (status == GESTURE_STATUS_STARTED && before != GESTURE_STATUS_STARTED && started < 0) {
+            started = static_cast<int>(i);
+        }
+        if (before == GESTURE_STATUS_STARTED && status == GESTURE_STATUS_NONE && fallback < 0) {
+            fallback = static_cast<int>(i);
+            EXPECT_EQ(GESTURE_STATUS_NONE, trajectory.m_gestureStatus[GESTURE_WAVE]);
+            EXPECT_EQ(SensorTime(0), trajectory.m_gestureTime[GESTURE_WAVE]);
+            EXPECT_EQ(0, trajectory.m_gestureFlag[GESTURE_WAVE]);
+            // The latest point as the position.
+            EXPECT_EQ(path[i].position, position);
+            EXPECT_GT(held, 1.0);
+            EXPECT_LE(heldBefore, 1.0);
+        }
+        heldBefore = held;
+    }
+    ASSERT_GE(started, 0);
+    ASSERT_GT(fallback, started);
+    // The sweep ends at 1.5 s; the fallback comes about 1 s after the hand
+    // passed 650 mm from the last turn.
+    EXPECT_GT(path[static_cast<size_t>(fallback)].time.SecondsSince(path[static_cast<size_t>(started)].time), 1.0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // velocity, hand size).
 
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 #include "HandAnalysis/DUZFocusGestureTrajectory.h"
@@ -39,6 +40,16 @@ inline void StorePath(DUZFocusGestureTrajectory& trajectory, const synthetic_pat
 // Frame f of a sequence at 33,333 us per frame.
 inline SensorTime FrameTime(unsigned int frameId) {
     return SensorTime(static_cast<int64_t>(frameId) * synthetic_paths::kFramePeriodUs);
+}
+
+// Whether the statuses reported hold `wanted` in that order, others
+// between.
+inline bool InOrder(const std::vector<int>& statuses, std::initializer_list<int> wanted) {
+    auto next = wanted.begin();
+    for (int s : statuses) {
+        if (next != wanted.end() && s == *next) ++next;
+    }
+    return next == wanted.end();
 }
 
 }  // namespace gesture_trajectory

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 #include "GestureTrajectorySupport.h"
@@ -66,6 +67,15 @@ TEST(SwipeGestureRecognizer, TooShortOrStillMovingIsNoSwipe) {
     EXPECT_EQ(0, RunSwipe(right, SwipePath(180, 1000, 30, 30)).completed);
     // Still moving at 1 m/s when the path ends.
     EXPECT_EQ(0, RunSwipe(right, SwipePath(2000, 1000, 30, 30)).completed);
+}
+
+TEST(SwipeGestureRecognizer, MovementLengthsAtTheEndsOfTheIntRange) {
+    for (const int length : {INT_MIN, INT_MAX}) {
+        SCOPED_TRACE(length);
+        DUZSwipeGestureRecognizer right(Vector3D<float>(1, 0, 0));
+        right.m_movementLength = length;
+        EXPECT_EQ(0, RunSwipe(right, SwipePath(300, 1000, 30, 30)).completed);
+    }
 }
 
 TEST(SwipeGestureRecognizer, TypeAndSettings) {

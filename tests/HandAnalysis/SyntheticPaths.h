@@ -88,6 +88,29 @@ struct Stroke {
     }
 };
 
+// A path through keys (time in s, position), eased from each key to the
+// next so that the hand rests at every key; still before the first key and
+// after the last.
+struct Key {
+    double time;
+    Vector3D<double> position;
+};
+inline std::function<Vector3D<double>(double)> Keyframed(std::vector<Key> keys) {
+    return [keys](double t) {
+        if (t <= keys.front().time) {
+            return keys.front().position;
+        }
+        for (size_t i = 1; i < keys.size(); ++i) {
+            if (t < keys[i].time) {
+                const Key& a = keys[i - 1];
+                const Key& b = keys[i];
+                return a.position + (b.position - a.position) * Ease((t - a.time) / (b.time - a.time));
+            }
+        }
+        return keys.back().position;
+    };
+}
+
 inline void Feed(FittedTrajectory& trajectory, const Path& path) {
     for (const Sample& s : path) {
         trajectory.AddPointUpdate(s.time, s.position);

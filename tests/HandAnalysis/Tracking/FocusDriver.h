@@ -50,11 +50,12 @@ public:
         m_model.m_bResetBackground = 1;
     }
 
-    // A new candidate object (useFittedTrajectory off), initialised with the
-    // default settings.
-    DUZTrackedObject& AddObject() {
-        m_objects.emplace_back(new DUZTrackedObject(m_ring.data(), kRingSize, &m_model.m_motionImage, 0, kMaxDepth,
-                                                    m_session.MaxShift()));
+    // A new candidate object, initialised with the default settings; its
+    // trajectory keeps the fitted model when useFittedTrajectory is set, as
+    // the robust recognizers need it.
+    DUZTrackedObject& AddObject(int useFittedTrajectory = 0) {
+        m_objects.emplace_back(new DUZTrackedObject(m_ring.data(), kRingSize, &m_model.m_motionImage,
+                                                    useFittedTrajectory, kMaxDepth, m_session.MaxShift()));
         EXPECT_EQ(1, m_objects.back()->Initialize(static_cast<unsigned>(m_objects.size()), "", 0));
         return *m_objects.back();
     }
