@@ -28,10 +28,10 @@ class SAOutput : public AlgoOutput {
 public:
     static constexpr const char* kExtension = "sa";
     static constexpr const char* kDataVersion = "120611";
-    // The largest label map a reader accepts, per side and in pixels: beyond
-    // the largest resolution, with room to spare.
-    static constexpr int32_t kMaxSide = 4096;
-    static constexpr int32_t kMaxPixels = 1 << 22;
+    // The largest label map a reader accepts, per side and in pixels: the
+    // largest resolution, 1280x1024, with room to spare.
+    static constexpr int32_t kMaxSide = 2048;
+    static constexpr int32_t kMaxPixels = 1 << 21;
 
     explicit SAOutput(Mode mode);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -167,6 +168,10 @@ TEST_F(SAOutputTest, FloorAndUsersBoxPerFrame) {
     std::string message;
     EXPECT_FALSE(reader.CompareStateToFile(2, &message));
     EXPECT_EQ("In m_floor: ", message);
+    // Coefficients compare by their bytes: a zero of the other sign differs.
+    reader.m_floor.y = -0.0;
+    EXPECT_FALSE(reader.CompareStateToFile(1, &message));
+    EXPECT_EQ("In m_floor: ", message);
     ASSERT_TRUE(reader.Read(2));
     EXPECT_EQ(floor, reader.m_floor);
     EXPECT_EQ(users.min, reader.m_usersBox.min);
@@ -174,6 +179,19 @@ TEST_F(SAOutputTest, FloorAndUsersBoxPerFrame) {
     EXPECT_EQ(LabelsOf(*second), LabelsOf(reader.m_labels));
     EXPECT_EQ(-1, reader.GetNextFrame());
     EXPECT_FALSE(reader.Read(3));
+}
+
+// A frame whose floor is not a number still equals itself.
+TEST_F(SAOutputTest, AFloorThatIsNotANumberComparesEqualToItself) {
+    const auto labels = MakeLabels(1, 1, {3});
+    const Vector3D<double> floor(std::nan(""), 1.0, 2.0);
+    WriteFrames(1, 1, {std::make_tuple(1, labels.get(), floor, Box3D<int>())});
+    SAOutput reader(AlgoOutput::MODE_READ);
+    ASSERT_TRUE(reader.InitializeReading(RecordPath()));
+    ASSERT_TRUE(reader.Read(1));
+    EXPECT_TRUE(std::isnan(reader.m_floor.x));
+    std::string message;
+    EXPECT_TRUE(reader.CompareStateToFile(1, &message)) << message;
 }
 
 // Comparing names the first member that differs: the floor, then the label
@@ -271,7 +289,7 @@ TEST_F(SAOutputTest, HeadersThatAreNoMapAreRefused) {
         {"side too long", SAOutput::kMaxSide + 1, 1, false},
         {"too many pixels", SAOutput::kMaxSide, SAOutput::kMaxSide, false},
         {"product past 32 bits", 65536, 65536, false},
-        {"largest map", 2048, 2048, true},
+        {"largest map", SAOutput::kMaxSide, SAOutput::kMaxPixels / SAOutput::kMaxSide, true},
         {"no pixels", 0, 0, true},
     };
     for (const Case& c : cases) {
