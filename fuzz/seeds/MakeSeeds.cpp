@@ -19,6 +19,8 @@
 #include "RecordFileFormat.h"
 #include "SceneAnalyzer/NewSceneAnalyzer.h"
 #include "SceneAnalyzer/PointFile.h"
+#include "SceneAnalyzer/SAConfigurationBinary.h"
+#include "SceneAnalyzer/SAOutput.h"
 #include "SceneAnalyzer/SAPlanes.h"
 #include "SceneRenderer/DepthCamera.h"
 #include "SceneRenderer/ImageWriter.h"
@@ -387,6 +389,73 @@ void NewSceneAnalyzerSeeds() {
     }
 }
 
+// "sa" records as the scene analyzer writes them: a map without pixels, and
+// a small map over frames with and without a floor and users; and one of
+// the container's older layout, which has no floor, by hand.
+void SAOutputSeeds() {
+    const std::string folder = g_root + "/SAOutput/";
+    fs::create_directories(folder);
+    // Written from inside the folder, so that the recording's path in the
+    // header does not depend on where the tree is.
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder);
+    for (int variant = 0; variant < 2; ++variant) {
+        const int width = variant == 0 ? 0 : 8;
+        const int height = variant == 0 ? 0 : 6;
+        {
+            SAOutput record(AlgoOutput::MODE_WRITE);
+            record.WriteHeader("clip.oni", "seed", width, height);
+            xn::SceneMetaData labels;
+            labels.AllocateData(static_cast<XnUInt32>(width), static_cast<XnUInt32>(height));
+            for (int frame = 1; frame <= 3 - 2 * (variant == 0); ++frame) {
+                for (int i = 0; i < width * height; ++i) {
+                    labels.WritableData()[i] = static_cast<XnLabel>(i % width >= frame && i / width >= 2 ? frame : 0);
+                }
+                const bool present = frame > 1;
+                record.Write(frame, labels, present ? Vector3D<double>(0.01, 2.5, 400.0) : Vector3D<double>(0, 0, 0),
+                             present ? Box3D<int>(Vector3D<int>(frame, 2, 1800), Vector3D<int>(7, 5, 2400))
+                                     : Box3D<int>());
+            }
+        }
+        fs::rename("clip.oni.seed.sa", SeedPath("SAOutput", variant == 0 ? "no-pixels" : "frames"));
+    }
+    fs::current_path(previous);
+    std::ostringstream bytes;
+    vela_serialization::WriteRaw(bytes, AlgoOutput::LEGACY_MARKER);
+    for (int32_t v : {4, 3, 1, 6 * 2 + 24}) {
+        vela_serialization::WriteRaw(bytes, v);
+    }
+    const std::pair<int32_t, uint16_t> runs[] = {{5, 0}, {7, 2}};
+    for (const auto& run : runs) {
+        vela_serialization::WriteRaw(bytes, run.first);
+        vela_serialization::WriteRaw(bytes, run.second);
+    }
+    for (int32_t v : {1, 1, 900, 3, 2, 1300}) {
+        vela_serialization::WriteRaw(bytes, v);
+    }
+    WriteSeed("SAOutput", "legacy", bytes.str());
+}
+
+// The analyzer's settings as they are written: the defaults, a development
+// set-up with a version name, and a name that ends at a zero.
+void SAConfigurationSeeds() {
+    SAConfiguration configuration;
+    for (int variant = 0; variant < 3; ++variant) {
+        if (variant == 1) {
+            configuration.m_output = {1, -1, -1};
+            configuration.m_bitExact = {1, 10, 20};
+            configuration.m_resolution = QVGA;
+            configuration.m_verName = "nightly";
+        } else if (variant == 2) {
+            configuration.m_verName = std::string("ab\0cd", 5);
+        }
+        std::ostringstream out(std::ios::binary);
+        WriteBinary(out, configuration);
+        WriteSeed("SAConfiguration", variant == 0 ? "defaults" : variant == 1 ? "development" : "zero-in-name",
+                  out.str());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -405,5 +474,7 @@ int main(int argc, char** argv) {
     PointFileSeeds();
     PlaneStateSeeds();
     NewSceneAnalyzerSeeds();
+    SAOutputSeeds();
+    SAConfigurationSeeds();
     return 0;
 }

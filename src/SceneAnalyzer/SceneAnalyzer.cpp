@@ -9,7 +9,11 @@
 #include "OSLayer/XnOS.h"
 
 SceneAnalyzer::SceneAnalyzer()
-    : m_pCommonData(nullptr), m_initialized(false), m_reportedUninitialized(false), m_pSeeds(nullptr) {}
+    : m_pCommonData(nullptr),
+      m_outputWriter(AlgoOutput::MODE_WRITE),
+      m_initialized(false),
+      m_reportedUninitialized(false),
+      m_pSeeds(nullptr) {}
 
 SceneAnalyzer::~SceneAnalyzer() = default;
 
@@ -236,12 +240,6 @@ void SceneAnalyzer::SetProfFolder(const char* folder) {
     std::snprintf(path, sizeof(path), "%s/motionProf.csv", folder);
     m_motionDetector.SetProfFile(path);
 }
-
-// Stand-ins: the "sa" record and the bit-exact dump are not written yet;
-// their switches and frame range are kept.
-void SceneAnalyzer::InitializeOutput() {}
-void SceneAnalyzer::WriteOutputFrame() {}
-void SceneAnalyzer::WriteBitExact() {}
 
 int SceneAnalyzer::Compare_Qsort(const void* a, const void* b) {
     const int32_t x = *static_cast<const int32_t*>(a);

@@ -29,6 +29,7 @@
 #include "SceneAnalyzer/MotionDetectorByEdges.h"
 #include "SceneAnalyzer/PointFile.h"
 #include "SceneAnalyzer/SAConfiguration.h"
+#include "SceneAnalyzer/SAOutput.h"
 #include "SceneAnalyzer/SAPlanes.h"
 #include "SceneAnalyzer/Segmentation.h"
 #include "XnAdapter/XnNodes.h"
@@ -97,10 +98,16 @@ public:
     // Feeds the background model this frame's maps, the shadow map, the
     // previous frame's users and the boxes of the alive users.
     void FarfieldUpdate();
-    // Development outputs.
+    // Development outputs: the "sa" record's header (named after the
+    // recording, "SENSOR.oni" for a live device) and one frame of it, and
+    // one frame of the bit-exact dump, opened in the working directory at
+    // the first frame dumped. A record file that cannot be opened is not
+    // written; a dump that cannot be opened is skipped.
     void InitializeOutput();
     void WriteOutputFrame();
     void WriteBitExact();
+    // The bit-exact dump's lines of one component of the segmentation.
+    static void printCC(std::ostream& out, const Segmentation& segmentation, int label);
     // qsort order of int32 values from largest to smallest.
     static int Compare_Qsort(const void* a, const void* b);
 
@@ -128,6 +135,7 @@ private:
     Segmentation m_segmentation;
     std::ofstream m_profilingFile;
     std::ofstream m_bitExactFile;
+    SAOutput m_outputWriter;
     SAConfiguration m_configuration;
     PointFile m_pointFile;
 

@@ -247,8 +247,8 @@ protected:
 
 // Profiling writes its overall timing file in the working directory, a
 // header and one line of six times per frame, and nothing else (no
-// component files in a fixed folder); the bit-exact dump is named after
-// the recording, "SENSOR.oni" for a live device.
+// component files in a fixed folder); beside it only the bit-exact dump,
+// named after the recording, "SENSOR.oni" for a live device.
 TEST_F(SceneAnalyzerDevelopmentOutputs, ProfilingAndTheBitExactDump) {
     EXPECT_EQ("SENSOR.oni.bitExact", m_analyzer->GetBitExactFileName());
     Skip(3);
@@ -263,7 +263,8 @@ TEST_F(SceneAnalyzerDevelopmentOutputs, ProfilingAndTheBitExactDump) {
     }
     EXPECT_EQ(3, frames);
     m_analyzer.reset();
-    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(m_dir.Path()), std::filesystem::directory_iterator()));
+    EXPECT_EQ(2, std::distance(std::filesystem::directory_iterator(m_dir.Path()), std::filesystem::directory_iterator()));
+    EXPECT_TRUE(std::filesystem::exists(m_dir.File("SENSOR.oni.bitExact")));
 }
 
 // Past the dump's last frame, and past the last profiled frame (the line of
