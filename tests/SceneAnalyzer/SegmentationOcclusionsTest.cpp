@@ -186,4 +186,56 @@ TEST_F(SegmentationOcclusionsTest, TheAdjacentListStaysInItsSlots) {
     EXPECT_EQ(Segmentation::kMaxCCs, end);
 }
 
+// A body is not new when it stands where a user is, or behind an occluding
+// user near where that user's hidden partner was (or the partner has no
+// body to compare with).
+TEST_F(SegmentationOcclusionsTest, BodiesTakenForKnownUsers) {
+    struct Case {
+        const char* what;
+        int minX;
+        int maxX;
+        int minZ;
+        int maxZ;
+        bool partnerHasBody;
+        bool taken;
+    };
+    const Case cases[] = {
+        {"over the user", 62, 88, 2300, 2600, true, true},
+        {"over a third of the user", 40, 70, 2300, 2600, true, false},
+        {"beside the user", 100, 120, 2300, 2600, true, false},
+        {"in the shadow, near the partner", 40, 58, 3000, 3200, true, true},
+        {"in the shadow, 699 mm beyond the partner", 40, 58, 3899, 4000, true, true},
+        {"in the shadow, 700 mm beyond the partner", 40, 58, 3900, 4000, true, false},
+        {"in the shadow, partner without a body", 40, 58, 3900, 4000, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Build(1);
+        Segmentation& s = Seg();
+        User& front = Alive(1);
+        Give(1, 1, 300000, OcclusionBox(60, 90, 2400, 2500));
+        front.m_box = OcclusionBox(60, 90, 2400, 2500);
+        front.setOccluding(2, true);
+        front.setIsOccluding();
+        Alive(2);
+        if (c.partnerHasBody) {
+            Give(2, 2, 100000, OcclusionBox(45, 55, 3100, 3200));
+        }
+        EXPECT_EQ(c.taken, s.checkOcclusion(c.minZ, c.maxZ, c.maxX, c.minX));
+    }
+}
+
+// A suspect over a user's box holds a tracked user, and so does one whose
+// image box the user's components mostly cover at any depth; one beside it
+// does not.
+TEST_F(SegmentationOcclusionsTest, ASuspectOverAUserHoldsIt) {
+    Segmentation& s = Seg();
+    Alive(1);
+    Give(1, 1, 300000, OcclusionBox(60, 90, 2400, 2500));
+    EXPECT_TRUE(s.trackedUserInBox(OcclusionBox(58, 92, 2350, 2550)));
+    EXPECT_TRUE(s.trackedUserInBox(OcclusionBox(58, 92, 3350, 3550)));
+    EXPECT_FALSE(s.trackedUserInBox(OcclusionBox(100, 130, 2350, 2550)));
+    EXPECT_FALSE(s.trackedUserInBox(OcclusionBox(30, 70, 3350, 3550, 10, 100)));
+}
+
 }  // namespace
