@@ -26,6 +26,9 @@ protected:
         Paint(Labels(), left, top, right, bottom, label);
         s.m_ccBox[label] = Box3D<int>(Vector3D<int>(left, top, INT_MAX), Vector3D<int>(right, bottom, INT_MIN));
     }
+    // A free foreground component on columns 70..right, rows 10..100, with
+    // depths 2500..far, on the background model's foreground.
+    void ForegroundBody(int right, int far);
     int AliveCount() const {
         int alive = 0;
         for (int id = 1; id <= Segmentation::kMaxUsers; ++id) {
@@ -111,23 +114,34 @@ TEST_F(SegmentationDetectionTest, ForegroundClusters) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Build(1);
-        m_bodyDepth = Flat(0);
-        Segmentation& s = Seg();
-        Body(1, 70, 10, c.right, 100, 2500);
-        s.m_ccBox[1].min.z = 2500;
-        s.m_ccBox[1].max.z = c.far;
-        s.m_ccIsFg[1] = true;
-        s.m_ccIsPositive[1] = true;
-        s.m_ccPixCount[1] = 1000;
-        s.m_ccArea[1] = 300000;
-        std::fill(m_farfield.m_foreground.Data(), m_farfield.m_foreground.Data() + m_farfield.m_foreground.Size(), 1);
-        std::fill(m_farfield.m_background.Data(), m_farfield.m_background.Data() + m_farfield.m_background.Size(),
-                  700);
-        s.detectionByFg();
+        ForegroundBody(c.right, c.far);
+        Seg().detectionByFg();
         EXPECT_EQ(c.created, AliveCount());
-        EXPECT_EQ(c.created, s.m_ccUserId[1]);
+        EXPECT_EQ(c.created, Seg().m_ccUserId[1]);
     }
+    // With every id in use nobody is made.
+    ForegroundBody(80, 2600);
+    for (int id = 1; id <= Segmentation::kMaxUsers; ++id) {
+        Alive(id);
+    }
+    Seg().detectionByFg();
+    EXPECT_EQ(0, Seg().m_ccUserId[1]);
+}
+
+void SegmentationDetectionTest::ForegroundBody(int right, int far) {
+    Build(1);
+    m_bodyDepth = Flat(0);
+    Segmentation& s = Seg();
+    Body(1, 70, 10, right, 100, 2500);
+    s.m_ccBox[1].min.z = 2500;
+    s.m_ccBox[1].max.z = far;
+    s.m_ccIsFg[1] = true;
+    s.m_ccIsPositive[1] = true;
+    s.m_ccPixCount[1] = 1000;
+    s.m_ccArea[1] = 300000;
+    std::fill(m_farfield.m_foreground.Data(), m_farfield.m_foreground.Data() + m_farfield.m_foreground.Size(), 1);
+    std::fill(m_farfield.m_background.Data(), m_farfield.m_background.Data() + m_farfield.m_background.Size(),
+              700);
 }
 
 }  // namespace
