@@ -168,6 +168,10 @@ void Segmentation::CheckNoDepthOcclusions() {
         const int x1 = std::min(sb.max.x, m_width - 1);
         const int y0 = std::max(sb.min.y, 0);
         const int y1 = std::min(sb.max.y, m_height - 1);
+        // A stable box off the image (or never set) holds no pixel.
+        if (x1 < x0 || y1 < y0) {
+            continue;
+        }
         long long count = 0;
         for (int y = y0; y <= y1; ++y) {
             for (int x = x0; x <= x1; ++x) {

@@ -60,7 +60,13 @@ TEST_F(SegmentationOcclusionsTest, HiddenByPixelsWithoutDepth) {
         s.CheckNoDepthOcclusions();
         EXPECT_EQ(missing == 61, user.OccludedByNoDepth()) << missing;
     }
+    // Without a stable box there is nothing to measure.
+    user.m_stableBox = Box3D<int>();
+    user.m_occludedByNoDepth = false;
+    s.CheckNoDepthOcclusions();
+    EXPECT_FALSE(user.OccludedByNoDepth());
     // Seen again, it is not.
+    user.m_occludedByNoDepth = true;
     user.m_occluded = false;
     s.CheckNoDepthOcclusions();
     EXPECT_FALSE(user.OccludedByNoDepth());
