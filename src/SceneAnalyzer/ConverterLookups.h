@@ -20,6 +20,15 @@ inline float PixelsPerMm(const WorldPointConverterBase<float>& c, int z) {
 // Millimetres per pixel at depth z.
 inline float MmPerPixel(const WorldPointConverterBase<float>& c, int z) { return c.PixelSizeAt(z); }
 
+// The area of one pixel at depth z in mm^2.
+inline float PixelAreaMm2(const WorldPointConverterBase<float>& c, int z) {
+    if (static_cast<unsigned>(z) < static_cast<unsigned>(c.m_nDepthTableSize)) {
+        return c.m_pPixelAreaAtDepth[z];
+    }
+    const float size = c.PixelSizeAt(z);
+    return size * size;
+}
+
 // The area of one pixel at depth z, fixed point with the area shift.
 inline int PixelArea(const WorldPointConverterBase<float>& c, int z) {
     if (static_cast<unsigned>(z) < static_cast<unsigned>(c.m_nDepthTableSize)) {

@@ -81,6 +81,7 @@ Segmentation::Segmentation()
       m_histAreaByX{},
       m_histLengthByX{},
       m_histAreaByShift{},
+      m_mirrored(false),
       m_sums() {
     for (int id = 0; id <= kMaxUsers; ++id) {
         m_users[id].m_id = static_cast<unsigned short>(id);
@@ -163,6 +164,15 @@ void Segmentation::init(NACommonData* hub, Resolution res, int sse, int profilin
     }
     m_touchings.reserve(kMaxUsers * kMaxUsers);
     m_injections.reserve(kMaxUsers);
+}
+
+unsigned short Segmentation::TakeFreeId() {
+    if (m_freeIds.empty()) {
+        return 0;
+    }
+    const unsigned short id = m_freeIds.back();
+    m_freeIds.pop_back();
+    return id;
 }
 
 void Segmentation::ProfileStep(unsigned long long& last) {
@@ -360,11 +370,10 @@ void Segmentation::handleReset() {
 
 void Segmentation::injectUsers() {
     for (const Box3D<int>& box : m_injections) {
-        if (m_freeIds.empty()) {
+        const unsigned short id = TakeFreeId();
+        if (id == 0) {
             break;
         }
-        const unsigned short id = m_freeIds.back();
-        m_freeIds.pop_back();
         User& user = m_users[id];
         user.init(m_commonData, box, id, m_resolution);
         for (int c = 1; c <= m_numCCs; ++c) {

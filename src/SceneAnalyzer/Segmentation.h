@@ -18,11 +18,10 @@
 // Ids are handed out last-in-first-out from m_freeIds, filled with 10 down
 // to 1: the first user gets id 1 and a freed id is the next one given out.
 //
-// Not built yet, standing in as no-ops until then: gluing of free
-// components to users, redetection of occluded users, detection of new
-// users, the occlusion state between users (checkOcclusions), the count of
-// occluded rows (0) and the filling of holes. Meanwhile a caller can start a
-// user from a box (InjectUser).
+// Once the background model has settled, free components are glued to the
+// users they belong to, occluded users get their components back, and new
+// users are detected from motion suspects, foreground clusters and seed
+// points. Tests can also start a user from a box (InjectUser).
 //
 // Single-threaded: everything runs inside update; readers of the users and
 // the label map run after it on the same thread.
@@ -143,24 +142,54 @@ public:
     void connectCCsThroughImage(const Box3D<int>& box, int u);
     void connectCCsThroughNoDepth(const Box3D<int>& box, int u);
     void mergeResetCCsIntoBG();
-    // Stand-ins until gluing, redetection and detection are built: they
-    // change nothing.
-    void labelGluing() {}
-    void redetectOccludedUsersByFG() {}
-    void redetectOccludedUsersInSamePlace() {}
-    void detectionBySuspects(const MotionDetectorByEdges&) {}
-    void detectionByFg() {}
-    void detectionByPoint(const std::vector<Vector2D<int>>*) {}
-    // Stand-in: no cluster (0).
-    int clusterFgCCs(bool, bool) { return 0; }
-    // Stand-in: fills no hole.
-    void fillHoles() {}
+    // Gluing free components to users.
+    void labelGluing();
+    void evaluateUsersBoxes(Box3D<int>* boxes, bool* valid) const;
+    void evaluateUsersBoxesInRoom(Box3D<int>* roomBoxes) const;
+    void evaluateUserArea(int* areas) const;
+    // A valid user whose components sum to no area keeps the zero centre.
+    void evaluateUserXZCenters(Vector2D<int>* centers, bool* valid) const;
+    bool findCCsToGlue(const Box3D<int>* boxes, const Box3D<int>* roomBoxes, const int* areas, const bool* valid);
+    bool isCCAdjacentToBg(int c) const;
+    // Groups the free foreground components overlapping in columns and
+    // depth; returns the number of clusters.
+    int clusterFgCCs(bool forGluing, bool includeOwned);
+    void updateUserMetricOfCCs(const Box3D<int>* boxes);
+    bool updateOnlyIdMetric(const Box3D<int>& box, int c, int u, bool& listedInit, int& count, int* metric);
+    void updateIdsMetric(const Box3D<int>& box, int c, int& count, bool& listedInit, int* metric);
+    bool glueThroughOccludingCCs(const Box2D<int>& window, int occluder, int u, int* metric) const;
+    void finalGluingDecision(const Vector2D<int>* centers, const bool* valid, const Box3D<int>* boxes);
+    // Occlusions and redetection.
+    void redetectOccludedUsersByFG();
+    void redetectOccludedUsersInSamePlace();
+    void fillHoles();
+    // Rows of user id's box holding a border pixel with a nearer other owner
+    // beside it.
+    int countOccludedPix(int id, const Box3D<int>& box) const;
+    void checkOcclusions();
+    void CheckNoDepthOcclusions();
+    bool checkOcclusion(int minZ, int maxZ, int maxX, int minX) const;
+    bool trackedUserInBox(const Box3D<int>& box) const;
+    void findAdjacentCandidates(int cc, const Box3D<int>& box, int& end);
+    void updateCCsAdjacency(const Box3D<int>& box, int cc, bool stopAtFirst);
+    bool finalDecisionForGluingAdjacentCCs(int& minX, int& maxX, int& minY, int& maxY, int first, int& end,
+                                           int expectedHeight, bool checkHeight, bool secondKind);
+    User* findClosestUserToCC(const Box3D<int>* box, int count, User** candidates, int area, int depth,
+                              Vector2D<int> xzCenter, bool& redetected, bool skipSizeTest);
+    void findAdjacentUser(int firstRow, int lastRow, int firstColumn, int lastColumn, int cc,
+                          unsigned short& userId);
+    bool IsBoxOccludedByUsers(const Box3D<int>& box) const;
+    // Columns of shadow a user casts: the shift step from its nearest depth
+    // to the farthest measurable one, in pixels.
+    int ShadowWidth(const User& user) const;
+    // The depth stream is mirrored (the shadow of a body lies to its right).
+    bool IsMirrored() const;
+    // Detection of new users.
+    void detectionBySuspects(const MotionDetectorByEdges& motion);
+    void detectionByFg();
+    void detectionByPoint(const std::vector<Vector2D<int>>* points);
     void injectUsers();
     void updateUsers();
-    // Stand-in until occlusions are built: no occluded row (0).
-    int countOccludedPix(int, const Box3D<int>&) { return 0; }
-    // Stand-in: leaves the occlusion state of the users as it is.
-    void checkOcclusions() {}
     void remapLabels();
     void updateUserFgState();
     // Robust centres.
@@ -243,7 +272,7 @@ public:
     int m_ccNode[kMaxCCs];
     Box1D<int> m_ccAdjacentRows[kMaxCCs];
     bool m_ccListed[kMaxCCs];
-    bool m_ccGlueUser[kMaxCCs];
+    unsigned short m_ccGlueUser[kMaxCCs];
     int m_fgCCs[kMaxCCs];
     int m_numFgCCs;
     Box3D<int> m_clusterBox[kMaxCCs];
@@ -283,6 +312,10 @@ public:
     int m_histAreaByShift[kHistBins];
     // Boxes InjectUser asked for, taken by the next update.
     std::vector<Box3D<int>> m_injections;
+    // The depth stream is mirrored; read with each frame.
+    bool m_mirrored;
+    // Marks of the motion suspects that may start a user, reused per frame.
+    std::vector<char> m_markedSuspects;
 
 private:
     // Area-weighted sums of the users' components in updateUsers, by id.
@@ -297,6 +330,23 @@ private:
     };
 
     void Trace(int id, const char* text) const;
+    // Takes the next free id (last freed first); 0 when none is free.
+    unsigned short TakeFreeId();
+    // visit(pixel, neighbour pixel, neighbour label, neighbour is below) for
+    // the neighbours two pixels away (left, right, up, down) carrying another
+    // component of each label-border pixel of component c inside box, clipped
+    // two pixels from the image's edges; stops when visit returns false.
+    template <typename F>
+    void ForEachCandidateNeighbour(const Box3D<int>& box, int c, F visit) const;
+    // Lists label n once among the occluders of the current candidate.
+    void AppendOccluder(int n, bool& listedInit, int& count);
+    // Component n at pixel q lies more than 100 mm in front of pixel p.
+    bool IsOccluderOf(int n, int q, int p) const;
+    // The bounds of the boxes of the components a user lists (empty when
+    // none).
+    Box3D<int> ComponentBounds(const User& user) const;
+    // Recomputes the depth range (and room box) of a component.
+    void RecomputeZBounds(int label);
     // Profiling: the time since last, and last moved on.
     void ProfileStep(unsigned long long& last);
     // Room height and distance (at 1024 scale) of world height y at depth z.

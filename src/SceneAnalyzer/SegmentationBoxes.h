@@ -31,4 +31,18 @@ inline void Grow(Box3D<int>& box, const Box3D<int>& other) {
     box.max.z = std::max(box.max.z, other.max.z);
 }
 
+// The column ranges of a and b meet (bounds inclusive).
+inline bool MeetX(const Box3D<int>& a, const Box3D<int>& b) { return a.min.x <= b.max.x && b.min.x <= a.max.x; }
+// The row ranges of a and b meet (bounds inclusive).
+inline bool MeetY(const Box3D<int>& a, const Box3D<int>& b) { return a.min.y <= b.max.y && b.min.y <= a.max.y; }
+// The depth ranges of a and b meet (bounds inclusive).
+inline bool MeetZ(const Box3D<int>& a, const Box3D<int>& b) { return a.min.z <= b.max.z && b.min.z <= a.max.z; }
+// Length of the overlap of [a0, a1] and [b0, b1] (max - min of the
+// intersection; negative when they miss).
+inline long long Overlap(int a0, int a1, int b0, int b1) {
+    return static_cast<long long>(std::min(a1, b1)) - std::max(a0, b0);
+}
+// The same, 0 when they miss.
+inline long long OverlapOrZero(int a0, int a1, int b0, int b1) { return std::max(0LL, Overlap(a0, a1, b0, b1)); }
+
 }  // namespace scene_analysis

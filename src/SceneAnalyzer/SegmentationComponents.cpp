@@ -28,6 +28,7 @@ void Segmentation::updateFrame(const Array2D<unsigned short>& shadowMap) {
     m_shiftMap = &hub.ShiftMap(m_resolution, 0);
     m_shadowMap = &shadowMap;
     m_imageBox = hub.ImageBox(m_resolution);
+    m_mirrored = hub.m_pDepthGenerator != nullptr && hub.m_pDepthGenerator->IsMirrored();
     m_labelHistory.Push();
 
     int c = 1024;

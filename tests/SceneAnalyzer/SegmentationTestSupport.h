@@ -36,8 +36,10 @@ protected:
             map->AllocateData(kWidth, kHeight);
             std::fill(map->WritableData(), map->WritableData() + kWidth * kHeight, 0);
         }
-        m_shift.SetSize(kHeight, kWidth, false);
-        std::fill(m_shift.Data(), m_shift.Data() + m_shift.Size(), 0);
+        for (Array2D<unsigned short>* map : {&m_shift, &m_shadow}) {
+            map->SetSize(kHeight, kWidth, false);
+            std::fill(map->Data(), map->Data() + map->Size(), 0);
+        }
         std::fill(m_farfield.m_foreground.Data(), m_farfield.m_foreground.Data() + m_farfield.m_foreground.Size(), 0);
         Segmentation& s = *m_seg;
         s.m_farfield = &m_farfield;
@@ -45,6 +47,7 @@ protected:
         s.m_depth = &m_depth;
         s.m_prevDepth = &m_prevDepth;
         s.m_shiftMap = &m_shift;
+        s.m_shadowMap = &m_shadow;
         s.m_imageBox = Box2D<int>(0, 0, kWidth - 1, kHeight - 1);
     }
     Segmentation& Seg() { return *m_seg; }
@@ -134,6 +137,7 @@ protected:
     xn::DepthMetaData m_depth;
     xn::DepthMetaData m_prevDepth;
     Array2D<unsigned short> m_shift;
+    Array2D<unsigned short> m_shadow;
 };
 
 }  // namespace vela_test
