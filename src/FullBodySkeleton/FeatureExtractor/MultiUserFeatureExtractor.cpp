@@ -7,7 +7,6 @@
 
 #include "NACommon/NACommonData.h"
 #include "NACommon/NAEvent.h"
-#include "OSLayer/XnLog.h"
 #include "QuorLibrary/Utilities/SimpleINI.h"
 #include "SceneAnalyzer/SceneAnalyzer.h"
 

@@ -1,14 +1,16 @@
 // The multi-user driver's per-frame preparation beside the label
 // statistics: the dilated depth map of the active users (SSE and plain
-// forms agreeing), and the configuration that places it.
+// forms agreeing), the configuration that places it, and the floor.
 
 #ifdef VELA_SKELETON_ON_CAMERA
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <random>
 
+#include "SceneAnalyzer/SceneAnalyzer.h"
 #include "SkeletonDriverFixture.h"
 
 namespace {
@@ -164,6 +166,38 @@ TEST_F(DriverFrameTest, TheConfigurationSwitchesSseAndPlacesTheDilatedMap) {
     EXPECT_EQ(nullptr, Containers()[QQVGA].dilatedDepthMap);
     ASSERT_NE(nullptr, Containers()[QQQVGA].dilatedDepthMap);
     EXPECT_EQ(80, Containers()[QQQVGA].dilatedDepthMap->XRes());
+}
+
+// The floor goes to the shared data while the scene analyzer knows it; a
+// frame without an analyzer makes it unknown and keeps the last plane.
+TEST(DriverFloorTest, TheSharedDataHasTheAnalyzersFloorWhileItIsKnown) {
+    hand_test_kit::CameraSession session;
+    ASSERT_TRUE(session.OpenScene("camera resolution=320x240 elevation=1000 tilt=10\n"
+                                  "wall z=4000\nwall x=-2500\nwall x=2500\n",
+                                  320, 240))
+        << session.Error();
+    ASSERT_TRUE(session.Next());
+    std::unique_ptr<SceneAnalyzer> analyzer(new SceneAnalyzer);
+    ASSERT_TRUE(analyzer->Initialize(&session.Hub(), session.Node(), SAConfiguration(), nullptr));
+    MultiUserFeatureExtractor driver;
+    ASSERT_TRUE(driver.Initialize(&session.Hub(), session.Node(), session.Depth(), QQVGA, analyzer.get(), "", ""));
+    const FeatureExtractorSharedData& shared = driver.GetSharedData();
+    Plane<float> floor;
+    for (int frame = 0; frame < 20; ++frame) {
+        ASSERT_TRUE(session.Next());
+        analyzer->Update(nullptr, 1);
+        driver.Update(session.Node(), session.Depth(), analyzer->GetLabelMap(QQVGA));
+        ASSERT_EQ(analyzer->GetFloor(floor), shared.m_floorKnown) << frame;
+    }
+    ASSERT_TRUE(shared.m_floorKnown);
+    EXPECT_EQ(floor.m_point, shared.m_floor.m_point);
+    EXPECT_EQ(floor.m_normal, shared.m_floor.m_normal);
+    EXPECT_GT(shared.m_floor.m_normal.y, 0.9f);
+    driver.SetSceneAnalyzer(nullptr);
+    ASSERT_TRUE(session.Next());
+    driver.Update(session.Node(), session.Depth(), analyzer->GetLabelMap(QQVGA));
+    EXPECT_FALSE(shared.m_floorKnown);
+    EXPECT_EQ(floor.m_normal, shared.m_floor.m_normal);
 }
 
 }  // namespace
