@@ -9,8 +9,9 @@
 // states per user and offers the skeleton, pose and smoothing controls.
 //
 // The algorithms come from UserTrackerAlgorithms (the library's own by
-// default). Until the scene analysis and the skeleton pipeline are built, the
-// library's own report no users, so frames carry an empty user map.
+// default). A user's box and centre of mass are the skeleton driver's label
+// statistics of the user's label (UserInfo), refreshed in its update: a user
+// has them from its second frame on.
 
 #include <cstdint>
 #include <memory>

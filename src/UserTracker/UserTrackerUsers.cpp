@@ -130,8 +130,9 @@ void UserTracker::fillUsers(VelaUserTrackerFrame& frame, const short* present, c
             fe = m_featureExtractor->CreateFeatureExtractor(id);
             fe->SetMode(FeatureExtractor::MODE_STOPPED);
         }
-        // A pipeline created this frame has not been refreshed yet: its
-        // centre is 0 and its boxes are empty.
+        // The driver's label statistics of the user, at the user map's
+        // resolution. A pipeline created this frame has not been refreshed
+        // yet: its centre is 0 and its boxes are empty.
         const UserInfo& info = fe->GetUserInfo();
         user.centerOfMass = ToPoint(info.com);
         const Box2D<int> box = IsValidResolution(mapResolution) ? info.boundsPix[mapResolution] : Box2D<int>();

@@ -1,18 +1,31 @@
 #include "FullBodySkeleton/FeatureExtractor/MultiUserFeatureExtractor.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
+#include <cstdio>
 
 #include "NACommon/NACommonData.h"
 #include "NACommon/NAEvent.h"
+#include "QuorLibrary/Utilities/SimpleINI.h"
+#include "SceneAnalyzer/SceneAnalyzer.h"
+
+bool MultiUserFeatureExtractor::m_bSSE = true;
 
 MultiUserFeatureExtractor::MultiUserFeatureExtractor()
     : m_lbsEnabled(false),
       m_sceneAnalyzer(nullptr),
       m_commonData(nullptr),
+      m_distanceTransformMethod(3),
       m_resolution(QQVGA),
       m_state(),
       m_verbose(false) {
+    m_existingLabels.EnsureCapacity(kMaxLabels, false);
+    m_activeLabels.EnsureCapacity(kMaxLabels, false);
+    for (int i = 0; i < kMaxLabels; ++i) {
+        m_existingLabels.Push(false);
+        m_activeLabels.Push(false);
+    }
     ResetState();
 }
 
@@ -46,25 +59,68 @@ bool MultiUserFeatureExtractor::Initialize(NACommonData* commonData, const xn::D
     configuration.shiftResolution = level;
     configuration.hybridResolution = INVALID;
     commonData->Initialize(configuration);
-    return m_sharedData.Initialize(configurationDir);
+    if (!m_sharedData.Initialize(configurationDir)) {
+        return false;
+    }
+    return multiResContainer.Initialize(commonData, depth, resolution);
 }
 
 void MultiUserFeatureExtractor::ReadParameters() { ReadParameters(m_iniPath, m_verbose); }
 
 void MultiUserFeatureExtractor::ReadParameters(const std::string& iniPath, bool verbose) {
+    static const char* const kSection = "FeatureExtractor";
+    m_bSSE = true;
+    ReadFromINI(iniPath, kSection, "SSE", m_bSSE, verbose);
+    if (!m_bSSE) {
+        std::printf("Feature Extractor SSE disabled!\n");
+    }
     for (auto& entry : m_featureExtractors) {
         entry.second->ReadParameters(iniPath, verbose);
     }
+    multiResContainer.dilatedRes = QQVGA;
+    VELA_READ_FROM_INI(iniPath, kSection, multiResContainer.dilatedRes, verbose);
+    multiResContainer.distanceTransformRes = QQQVGA;
+    VELA_READ_FROM_INI(iniPath, kSection, multiResContainer.distanceTransformRes, verbose);
+    m_distanceTransformMethod = 3;
+    // Both maps need the user masks, which end at the skeleton resolution,
+    // and the containers, which start at QQQVGA.
+    for (Resolution* level : {&multiResContainer.dilatedRes, &multiResContainer.distanceTransformRes}) {
+        *level = std::max(QQQVGA, std::min(*level, m_resolution));
+    }
+    ReadFromINI(iniPath, kSection, "DistanceTransformMethod", m_distanceTransformMethod, verbose);
 }
 
 bool MultiUserFeatureExtractor::InitializeLBS(const xn::DepthGenerator&) { return false; }
 
 void MultiUserFeatureExtractor::Update(const xn::DepthGenerator& depth, const xn::DepthMetaData&,
-                                       const xn::SceneMetaData&) {
+                                       const xn::SceneMetaData& labels) {
     const int frameId = depth.GetFrameID();
     const SensorTime timestamp(static_cast<int64_t>(depth.GetTimestamp()));
     if (m_commonData != nullptr) {
         m_commonData->Update();
+    }
+    for (int i = 0; i < kMaxLabels; ++i) {
+        m_existingLabels[i] = false;
+        m_activeLabels[i] = false;
+    }
+    for (const auto& entry : m_featureExtractors) {
+        if (entry.first >= 0 && entry.first < kMaxLabels) {
+            m_existingLabels[entry.first] = true;
+            m_activeLabels[entry.first] = entry.second->GetMode() != FeatureExtractor::MODE_STOPPED;
+        }
+    }
+    if (multiResContainer.IsInitialized()) {
+        multiResContainer.Update(depth, &labels, &m_activeLabels);
+        if (multiResContainer.dilatedRes != INVALID) {
+            ComputeDilatedDepthMap();
+        }
+        ComputeUserLabelInfo();
+        CopyUserLabelInfo();
+    }
+    Plane<float> floor;
+    m_sharedData.m_floorKnown = m_sceneAnalyzer != nullptr && m_sceneAnalyzer->GetFloor(floor);
+    if (m_sharedData.m_floorKnown) {
+        m_sharedData.m_floor = floor;
     }
     int index = 0;
     for (auto& entry : m_featureExtractors) {

@@ -11,18 +11,26 @@
 // CreateFeatureExtractor for new users and DeleteFeatureExtractor for lost
 // ones; SetSceneAnalyzer and Reset when the scene analysis is rebuilt.
 //
-// The per-frame preparation the extractors share (depth-map containers, the
-// users' label statistics, edge distances) and the learned estimator are not
-// part of this build: Update keeps the hub current and runs the extractors,
-// whose user information stays empty.
+// Of the per-frame preparation, Update builds: the hub's update, the label
+// masks, the depth-map containers, the dilated depth map, the label
+// statistics with their copy into each extractor's UserInfo (so the user
+// tracker's users carry real centres and boxes), the floor, and the run of
+// the extractors in id order. Not built yet: the exterior-distance map and
+// the shared edge distances (DistanceTransformRes is read but nothing is made
+// there), the joint limits, the learned estimator, the record writer and the
+// state stream.
 
 #include <map>
 #include <string>
 
 #include "FullBodySkeleton/FeatureExtractor/FeatureExtractor.h"
 #include "FullBodySkeleton/FeatureExtractor/FeatureExtractorSharedData.h"
+#include "FullBodySkeleton/FeatureExtractor/MultiResDepthMapContainer.h"
+#include "FullBodySkeleton/FeatureExtractor/UserLabelInfo.h"
 #include "NACommon/SensorTime.h"
 #include "QuorLibrary/SensorUtilities/Resolution.h"
+#include "QuorLibrary/Utilities/Array.h"
+#include "QuorLibrary/Utilities/Array2D.h"
 #include "XnAdapter/XnDepthMetaData.h"
 #include "XnAdapter/XnNodes.h"
 #include "XnAdapter/XnSceneMetaData.h"
@@ -32,14 +40,21 @@ class SceneAnalyzer;
 
 class MultiUserFeatureExtractor {
 public:
+    // Labels and user ids below this have label statistics and masks.
+    static constexpr int kMaxLabels = 100;
+    // Process-wide: the SSE forms of the per-pixel loops (true until the
+    // configuration's "SSE" says otherwise).
+    static bool m_bSSE;
+
     MultiUserFeatureExtractor();
     // Deletes every feature extractor without events.
     ~MultiUserFeatureExtractor();
     MultiUserFeatureExtractor(const MultiUserFeatureExtractor&) = delete;
     MultiUserFeatureExtractor& operator=(const MultiUserFeatureExtractor&) = delete;
 
-    // Keeps the links and paths, initialises the hub for the depth node and
-    // loads the shared data from the data directory; false when that fails.
+    // Keeps the links and paths, initialises the hub for the depth node,
+    // loads the shared data from the data directory and sets the containers
+    // up; false when either fails.
     bool Initialize(NACommonData* commonData, const xn::DepthGenerator& depth, const xn::DepthMetaData& depthMD,
                     Resolution resolution, const SceneAnalyzer* sceneAnalyzer, const std::string& iniPath,
                     const std::string& configurationDir);
@@ -80,6 +95,12 @@ public:
 
     // The event generator of the user and skeleton events.
     FeatureExtractorSharedData& GetSharedData() { return m_sharedData; }
+    const MultiResDepthMapContainer& GetContainers() const { return multiResContainer; }
+    // This frame's statistics of a label below kMaxLabels (only labels with
+    // a feature extractor are kept current).
+    const UserLabelInfo& GetUserLabelInfo(int label) const { return m_labelInfo[label]; }
+    // The lowest world y (mm) of any user since the last reset.
+    float GetLowestHeight() const { return m_state.lowestHeight; }
 
 private:
     // The last processed frame.
@@ -91,12 +112,26 @@ private:
 
     void ResetState();
     void RaiseUserEvent(int id, FeatureExtractorEvent::SpecificEventType type);
+    // The statistics of every label that has an extractor, at the label
+    // level, and the boxes of the other levels derived from them.
+    void ComputeUserLabelInfo();
+    void CopyUserLabelInfo();
+    void ComputeDilatedDepthMap();
 
     std::map<int, FeatureExtractor*> m_featureExtractors;
     bool m_lbsEnabled;
+    MultiResDepthMapContainer multiResContainer;
     const SceneAnalyzer* m_sceneAnalyzer;
     NACommonData* m_commonData;
     FeatureExtractorSharedData m_sharedData;
+    // Indexed by label: an extractor exists; it exists and is not stopped.
+    Array<bool> m_existingLabels;
+    Array<bool> m_activeLabels;
+    UserLabelInfo m_labelInfo[kMaxLabels];
+    // The dilation's input (16-byte aligned, only grown) and result.
+    Array2D<short> m_dilationWork;
+    xn::DepthMetaData m_dilatedDepth;
+    int m_distanceTransformMethod;
     Resolution m_resolution;
     State m_state;
     bool m_verbose;

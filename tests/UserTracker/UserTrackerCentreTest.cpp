@@ -1,0 +1,177 @@
+// The public centre of mass and box of a user, from the skeleton driver's
+// label statistics, on a rendered scene through the user tracker with the
+// library's own algorithms, checked against the renderer's ground truth.
+// The user is started from a box around the person (the segmentation's
+// InjectUser), so the test does not depend on how users are detected.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "SceneAnalyzer/SceneAnalyzer.h"
+#include "UserTracker/LibrarySceneAnalysis.h"
+#include "UserTrackerTestSupport.h"
+
+#ifdef VELA_RECORD_ONI_EXE
+
+#include "SceneRenderer/Scene.h"
+#include "SceneRenderer/SceneRenderer.h"
+#include "SyntheticCamera/DeviceUri.h"
+
+namespace {
+
+using vela_test::ReadUserFrame;
+using vela_test::UserFrame;
+
+// The library's algorithms, keeping a hand on the scene analysis to start
+// a user in it.
+class AlgorithmsWithSceneAccess : public UserTrackerAlgorithms {
+public:
+    std::unique_ptr<SceneAnalysis> CreateSceneAnalysis() override {
+        auto analysis = std::make_unique<LibrarySceneAnalysis>();
+        m_analysis = analysis.get();
+        return analysis;
+    }
+    Segmentation& GetSegmentation() {
+        // The tracker only reads its analyzer; the test starts a user in it.
+        return const_cast<SceneAnalyzer*>(m_analysis->GetSceneAnalyzer())->GetSegmentation();
+    }
+
+private:
+    LibrarySceneAnalysis* m_analysis = nullptr;
+};
+
+// The room is learnt before a person walks in from the left and stops at
+// 2.2 m before the back wall.
+const char* const kWalkIn =
+    "camera resolution=320x240 elevation=1000 tilt=0\n"
+    "frames count=200 fps=30\n"
+    "wall z=4500\nwall x=-3000\nwall x=3000\n"
+    "person height=1750\n"
+    "  at 0 pos=-2600,2300\n"
+    "  at 1.2 pos=-2600,2300\n"
+    "  at 3 pos=-200,2200\n"
+    "  at 4 pos=100,2200\n";
+
+class UserTrackerCentreTest : public vela_test::TrackerTest {
+protected:
+    void Open(const std::string& sceneText) {
+        vela::scene::Scene scene;
+        std::string error;
+        ASSERT_TRUE(vela::scene::ParseScene(sceneText, "", scene, error)) << error;
+        m_renderer.reset(new vela::scene::SceneRenderer(scene));
+        const std::string path = m_sceneDir.File("walk.scene");
+        vela_test::WriteWholeFile(path, sceneText);
+        ASSERT_EQ(openni::STATUS_OK,
+                  m_device.open(("synthetic://scene?file=" + vela::synthetic::EncodeUriValue(path)).c_str()));
+        auto algorithms = std::make_unique<AlgorithmsWithSceneAccess>();
+        m_algorithms = algorithms.get();
+        m_tracker = std::make_unique<vela_test::TestUserTracker>(std::move(algorithms));
+        ASSERT_EQ(VELA_STATUS_OK, m_tracker->initialize(&m_device)) << LogText();
+    }
+    void TearDown() override {
+        m_tracker.reset();
+        m_device.close();
+        vela_test::TrackerTest::TearDown();
+    }
+    // The truth of a frame the tracker returned.
+    const vela::scene::RenderedFrame& Truth(const VelaUserTrackerFrame& frame) {
+        m_renderer->Render(frame.frameIndex - 1, m_rendered);
+        return m_rendered;
+    }
+    // The box of the person's pixels with depth at 320x240.
+    static Box2D<int> PersonBox(const vela::scene::RenderedFrame& frame) {
+        Box2D<int> box;
+        for (int y = 0; y < frame.nHeight; ++y) {
+            for (int x = 0; x < frame.nWidth; ++x) {
+                const size_t i = static_cast<size_t>(y * frame.nWidth + x);
+                if (frame.users[i] == 1 && frame.depth[i] != 0) {
+                    box = Box2D<int>(std::min(box.min.x, x), std::min(box.min.y, y), std::max(box.max.x, x),
+                                     std::max(box.max.y, y));
+                }
+            }
+        }
+        return box;
+    }
+
+    vela_test::TempDir m_sceneDir;
+    openni::Device m_device;
+    AlgorithmsWithSceneAccess* m_algorithms = nullptr;
+    std::unique_ptr<vela_test::TestUserTracker> m_tracker;
+    std::unique_ptr<vela::scene::SceneRenderer> m_renderer;
+    vela::scene::RenderedFrame m_rendered;
+};
+
+// A user started around the walking person: new with an empty box and a
+// zero centre in its first frame, then in every frame visible, its centre
+// of mass within 100 mm of the person's visible centroid and its box within
+// a few pixels of the person's pixels, while the person walks and stands.
+TEST_F(UserTrackerCentreTest, AUsersCentreAndBoxFollowThePerson) {
+    ASSERT_NO_FATAL_FAILURE(Open(kWalkIn));
+    int frameIndex = 0;
+    while (frameIndex < 80) {
+        UserFrame frame = ReadUserFrame(*m_tracker);
+        ASSERT_NE(nullptr, frame.get());
+        ASSERT_EQ(0, frame->userCount);
+        frameIndex = frame->frameIndex;
+    }
+    // The next frame's person, at the analysis resolution (160x120).
+    m_renderer->Render(frameIndex, m_rendered);
+    const Box2D<int> next = PersonBox(m_rendered);
+    ASSERT_LE(next.min.x, next.max.x);
+    Box1D<int> depths;
+    for (size_t i = 0; i < m_rendered.users.size(); ++i) {
+        if (m_rendered.users[i] == 1 && m_rendered.depth[i] != 0) {
+            depths = Box1D<int>(std::min<int>(depths.min, m_rendered.depth[i]),
+                                std::max<int>(depths.max, m_rendered.depth[i]));
+        }
+    }
+    m_algorithms->GetSegmentation().InjectUser(
+        Box3D<int>(Vector3D<int>(next.min.x / 2 - 2, next.min.y / 2 - 2, depths.min - 150),
+                   Vector3D<int>(next.max.x / 2 + 2, next.max.y / 2 + 2, depths.max + 150)));
+    {
+        UserFrame frame = ReadUserFrame(*m_tracker);
+        ASSERT_EQ(1, frame->userCount);
+        const VelaUserData& user = frame->users[0];
+        EXPECT_EQ(1, user.id);
+        EXPECT_EQ(VELA_USER_STATE_NEW | VELA_USER_STATE_VISIBLE, user.state);
+        EXPECT_EQ(0.0f, user.centerOfMass.z);
+        EXPECT_EQ(2147483648.0f, user.boundingBox.min.x);
+    }
+    double worstCentre = 0.0;
+    int worstSide = 0;
+    for (int i = 0; i < 40; ++i) {
+        UserFrame frame = ReadUserFrame(*m_tracker);
+        ASSERT_NE(nullptr, frame.get());
+        SCOPED_TRACE(frame->frameIndex);
+        ASSERT_EQ(1, frame->userCount);
+        const VelaUserData& user = frame->users[0];
+        EXPECT_EQ(VELA_USER_STATE_VISIBLE, user.state);
+        const vela::scene::RenderedFrame& truth = Truth(*frame);
+        const vela::scene::Vec3& centroid = truth.truth.users.at(0).centroid;
+        const VelaPoint3f& centre = user.centerOfMass;
+        worstCentre = std::max(worstCentre, std::sqrt((centre.x - centroid.x) * (centre.x - centroid.x) +
+                                                      (centre.y - centroid.y) * (centre.y - centroid.y) +
+                                                      (centre.z - centroid.z) * (centre.z - centroid.z)));
+        const Box2D<int> person = PersonBox(truth);
+        const VelaBoundingBox& box = user.boundingBox;
+        for (double side : {box.min.x - person.min.x, box.min.y - person.min.y, box.max.x - person.max.x,
+                            box.max.y - person.max.y}) {
+            worstSide = std::max(worstSide, static_cast<int>(std::fabs(side)));
+        }
+        EXPECT_EQ(0.0f, box.min.z);
+        EXPECT_EQ(0.0f, box.max.z);
+    }
+    EXPECT_LT(worstCentre, 100.0);
+    // The box at 160x120 doubled: a pixel of the coarser map and the
+    // labelling's own margin.
+    EXPECT_LE(worstSide, 6);
+}
+
+}  // namespace
+
+#endif
