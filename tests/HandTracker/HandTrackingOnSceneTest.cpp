@@ -274,11 +274,14 @@ TEST_P(OneHandLifeTest, OneHandIsFollowedThroughFastMotionCirclesPushesAndToTheB
             }
         }
         bool touching = false;
+        bool touchingAtAll = false;
         bool trackedNow = false;
         for (int h = 0; h < frame->handCount; ++h) {
             const VelaHandData& hand = frame->hands[h];
             EXPECT_EQ(id, hand.id);
-            touching = touching || (hand.state & VELA_HAND_STATE_TOUCHING_FOV) != 0;
+            // Touching the border while tracked: state 6.
+            touching = touching || hand.state == (VELA_HAND_STATE_TRACKED | VELA_HAND_STATE_TOUCHING_FOV);
+            touchingAtAll = touchingAtAll || (hand.state & VELA_HAND_STATE_TOUCHING_FOV) != 0;
             if ((hand.state & VELA_HAND_STATE_TRACKED) != 0) {
                 trackedNow = true;
                 if (frameIndex <= kPhasesEnd) {
@@ -295,7 +298,7 @@ TEST_P(OneHandLifeTest, OneHandIsFollowedThroughFastMotionCirclesPushesAndToTheB
             ++nearBorder;
             touchingNearBorder += touching ? 1 : 0;
         } else if (left > 30) {
-            touchingFarFromBorder += touching ? 1 : 0;
+            touchingFarFromBorder += touchingAtAll ? 1 : 0;
         }
     }
     // As in the hand's life, a frame or two of the fastest motion may go
