@@ -44,7 +44,7 @@ constexpr const char* kWaving =
 
 // Frames recorded; the benchmarks read fewer (past the end the player starts
 // over with earlier time stamps, which loses every hand).
-constexpr int kRecordedFrames = 150;
+constexpr int kRecordedFrames = 100;
 
 class HandSceneRecordings {
 public:

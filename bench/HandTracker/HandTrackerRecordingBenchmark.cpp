@@ -37,9 +37,9 @@ double ThreadSeconds() {
     return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
 }
 
-// Frames read before the hands are started: the hands have been up a second.
-constexpr int kStartFrame = 30;
-constexpr int kMeasuredFrames = 100;
+// Frames read before the hands are started (they are up from the first).
+constexpr int kStartFrame = 20;
+constexpr int kMeasuredFrames = 60;
 static_assert(kStartFrame + kMeasuredFrames < vela_bench::kRecordedFrames, "the player must not start over");
 
 // The library's own algorithms, with the CPU seconds spent in each
