@@ -8,6 +8,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -26,7 +27,9 @@
 #define VELA_LONG_RUN_ASAN 1
 #endif
 #ifdef VELA_LONG_RUN_ASAN
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's count (its header does not ship with every
+// compiler).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 #ifdef VELA_RECORD_ONI_EXE
