@@ -510,6 +510,9 @@ unsigned int DUZHandTrackerManager::StartTracking(const Vector3D<float>& point, 
         return 0;
     }
     step.Line("newTracker->StartTracking");
+    // A pooled tracker keeps its previous hand's search box until its first
+    // update; a start elsewhere must not be refused for a hand that is gone.
+    tracker->m_searchBoundsRW = Box3D<float>::EmptyBox();
     ClearHandMask(0);
     Box2D<int> box;
     AddToHandMask(m_container, point, tracker->m_forearmTracker.GetForearmDirection(), box);

@@ -32,6 +32,10 @@ protected:
     }
     void TearDown() override {
         m_tracker.reset();
+        // The lent device closes while OpenNI2 is still up, as in the other
+        // fixtures: a file player left open is torn down inside OpenNI2's
+        // shutdown instead, its reading thread joined under that call.
+        m_device.close();
         TrackerTest::TearDown();
     }
 

@@ -199,6 +199,24 @@ TEST(HandTrackerManagerTest, StoppingAHandReleasesItsGhost) {
     EXPECT_NEAR(500.0f, tracker.m_position.x, 30.0f);
 }
 
+// A start is refused inside a tracking hand's search box, but not inside
+// the box a pooled tracker kept from its previous hand: the tracker that
+// starts the next hand forgets it.
+TEST(HandTrackerManagerTest, AStartIsRefusedOnlyInsideTheSearchBoxOfAHandStillTracked) {
+    ManagerOnPaintedFrame m;
+    ASSERT_EQ(1u, m.Start(ManagerOnPaintedFrame::HandAt(0)));
+    DUZHandTracker& tracker = *m.manager.m_activeTrackers.front();
+    const Vector3D<float> reach(75, 75, 75);
+    const Vector3D<float> there = ManagerOnPaintedFrame::HandAt(4);
+    // As an update leaves it: hand 1's box, here placed around `there`.
+    tracker.m_searchBoundsRW = Box3D<float>(there - reach, there + reach);
+    EXPECT_EQ(0u, m.Start(there)) << "inside a tracking hand's box";
+    EXPECT_EQ(1, m.manager.StopTracking(1));
+    ASSERT_EQ(2u, m.Start(ManagerOnPaintedFrame::HandAt(1)));
+    ASSERT_EQ(&tracker, m.manager.m_activeTrackers.front()) << "the pool hands out the tracker last stopped";
+    EXPECT_EQ(3u, m.Start(there));
+}
+
 // The search's choice among candidates around two tracking hands, A at the
 // origin of x and B 600 mm to its right.
 TEST(HandTrackerManagerTest, AnAdditionalHandIsChosenNearATrackingHandButNotOnIt) {
@@ -232,6 +250,41 @@ TEST(HandTrackerManagerTest, AnAdditionalHandIsChosenNearATrackingHandButNotOnIt
     EXPECT_EQ(300.0f, m.manager.m_additionalHandsSearchBounds.max.y);
     EXPECT_EQ(400.0f, m.manager.m_additionalHandsSearchBounds.max.x);
     EXPECT_NE(nullptr, m.manager.ChooseAdditionalHand({above}));
+}
+
+// The search for further hands runs only on every fifth frame, only while a
+// hand is tracking, and not at all with "AllowMultipleHands" 0.
+TEST(HandTrackerManagerTest, AdditionalHandsAreSearchedOnlyNearTrackingHandsOnSearchFrames) {
+    const struct {
+        const char* name;
+        int hands;  // started
+        DUZHandTrackerBase::State state;
+        int allowMultipleHands;
+        uint32_t frameId;
+        bool searched;
+    } cases[] = {
+        {"tracking, frame 10", 1, DUZHandTrackerBase::eTracking, 1, 10, true},
+        {"tracking, frame 0", 1, DUZHandTrackerBase::eTracking, 1, 0, true},
+        {"tracking, frame 11", 1, DUZHandTrackerBase::eTracking, 1, 11, false},
+        {"no hand", 0, DUZHandTrackerBase::eTracking, 1, 10, false},
+        {"the only hand lost", 1, DUZHandTrackerBase::eLost, 1, 10, false},
+        {"AllowMultipleHands 0", 1, DUZHandTrackerBase::eTracking, 0, 10, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ManagerOnPaintedFrame m;
+        if (c.hands > 0) {
+            ASSERT_EQ(1u, m.Start(ManagerOnPaintedFrame::HandAt(1)));
+            m.manager.m_activeTrackers.front()->m_state = c.state;
+        }
+        m.manager.m_allowMultipleHands = c.allowMultipleHands;
+        NADepthMapContainer frame = m.manager.m_container;
+        frame.m_frameId = c.frameId;
+        // The detection frame takes the searched frame's id.
+        m.manager.m_detectionContainer.m_frameId = 12345;
+        m.manager.FindAdditionalHands(frame);
+        EXPECT_EQ(c.searched ? c.frameId : 12345u, m.manager.m_detectionContainer.m_frameId);
+    }
 }
 
 // The shipped "HandAlgorithms.ini" spells out the built-in settings: read or
