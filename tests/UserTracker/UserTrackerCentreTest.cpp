@@ -1,8 +1,7 @@
 // The public centre of mass and box of a user, from the skeleton driver's
 // label statistics, on a rendered scene through the user tracker with the
 // library's own algorithms, checked against the renderer's ground truth.
-// The user is started from a box around the person (the segmentation's
-// InjectUser), so the test does not depend on how users are detected.
+// The user is the one the segmentation detects as the person walks in.
 
 #include <gtest/gtest.h>
 
@@ -12,8 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "SceneAnalyzer/SceneAnalyzer.h"
-#include "UserTracker/LibrarySceneAnalysis.h"
+#include "UserTracker/UserTrackerAlgorithms.h"
 #include "UserTrackerTestSupport.h"
 
 #ifdef VELA_RECORD_ONI_EXE
@@ -26,24 +24,6 @@ namespace {
 
 using vela_test::ReadUserFrame;
 using vela_test::UserFrame;
-
-// The library's algorithms, keeping a hand on the scene analysis to start
-// a user in it.
-class AlgorithmsWithSceneAccess : public UserTrackerAlgorithms {
-public:
-    std::unique_ptr<SceneAnalysis> CreateSceneAnalysis() override {
-        auto analysis = std::make_unique<LibrarySceneAnalysis>();
-        m_analysis = analysis.get();
-        return analysis;
-    }
-    Segmentation& GetSegmentation() {
-        // The tracker only reads its analyzer; the test starts a user in it.
-        return const_cast<SceneAnalyzer*>(m_analysis->GetSceneAnalyzer())->GetSegmentation();
-    }
-
-private:
-    LibrarySceneAnalysis* m_analysis = nullptr;
-};
 
 // The room is learnt before a person walks in from the left and stops at
 // 2.2 m before the back wall.
@@ -68,9 +48,7 @@ protected:
         vela_test::WriteWholeFile(path, sceneText);
         ASSERT_EQ(openni::STATUS_OK,
                   m_device.open(("synthetic://scene?file=" + vela::synthetic::EncodeUriValue(path)).c_str()));
-        auto algorithms = std::make_unique<AlgorithmsWithSceneAccess>();
-        m_algorithms = algorithms.get();
-        m_tracker = std::make_unique<vela_test::TestUserTracker>(std::move(algorithms));
+        m_tracker = std::make_unique<vela_test::TestUserTracker>(std::make_unique<UserTrackerAlgorithms>());
         ASSERT_EQ(VELA_STATUS_OK, m_tracker->initialize(&m_device)) << LogText();
     }
     void TearDown() override {
@@ -100,41 +78,30 @@ protected:
 
     vela_test::TempDir m_sceneDir;
     openni::Device m_device;
-    AlgorithmsWithSceneAccess* m_algorithms = nullptr;
     std::unique_ptr<vela_test::TestUserTracker> m_tracker;
     std::unique_ptr<vela::scene::SceneRenderer> m_renderer;
     vela::scene::RenderedFrame m_rendered;
 };
 
-// A user started around the walking person: new with an empty box and a
-// zero centre in its first frame, then in every frame visible, its centre
+// The walking person once detected: new with an empty box and a zero centre
+// in its first frame, then in every frame visible, its centre
 // of mass within 100 mm of the person's visible centroid and its box within
 // a few pixels of the person's pixels, while the person walks and stands.
 TEST_F(UserTrackerCentreTest, AUsersCentreAndBoxFollowThePerson) {
     ASSERT_NO_FATAL_FAILURE(Open(kWalkIn));
-    int frameIndex = 0;
-    while (frameIndex < 80) {
+    // Nobody until the person has walked in and is detected.
+    UserFrame first;
+    for (int i = 0; i < 150; ++i) {
         UserFrame frame = ReadUserFrame(*m_tracker);
         ASSERT_NE(nullptr, frame.get());
-        ASSERT_EQ(0, frame->userCount);
-        frameIndex = frame->frameIndex;
-    }
-    // The next frame's person, at the analysis resolution (160x120).
-    m_renderer->Render(frameIndex, m_rendered);
-    const Box2D<int> next = PersonBox(m_rendered);
-    ASSERT_LE(next.min.x, next.max.x);
-    Box1D<int> depths;
-    for (size_t i = 0; i < m_rendered.users.size(); ++i) {
-        if (m_rendered.users[i] == 1 && m_rendered.depth[i] != 0) {
-            depths = Box1D<int>(std::min<int>(depths.min, m_rendered.depth[i]),
-                                std::max<int>(depths.max, m_rendered.depth[i]));
+        if (frame->userCount != 0) {
+            first = std::move(frame);
+            break;
         }
     }
-    m_algorithms->GetSegmentation().InjectUser(
-        Box3D<int>(Vector3D<int>(next.min.x / 2 - 2, next.min.y / 2 - 2, depths.min - 150),
-                   Vector3D<int>(next.max.x / 2 + 2, next.max.y / 2 + 2, depths.max + 150)));
+    ASSERT_NE(nullptr, first.get()) << "the walking person was never detected";
     {
-        UserFrame frame = ReadUserFrame(*m_tracker);
+        UserFrame& frame = first;
         ASSERT_EQ(1, frame->userCount);
         const VelaUserData& user = frame->users[0];
         EXPECT_EQ(1, user.id);
@@ -159,9 +126,13 @@ TEST_F(UserTrackerCentreTest, AUsersCentreAndBoxFollowThePerson) {
                                                       (centre.z - centroid.z) * (centre.z - centroid.z)));
         const Box2D<int> person = PersonBox(truth);
         const VelaBoundingBox& box = user.boundingBox;
+        // Right after detection at the image border the user can still lack
+        // part of the body (here the head) for a frame.
         for (double side : {box.min.x - person.min.x, box.min.y - person.min.y, box.max.x - person.max.x,
                             box.max.y - person.max.y}) {
-            worstSide = std::max(worstSide, static_cast<int>(std::fabs(side)));
+            if (i >= 2) {
+                worstSide = std::max(worstSide, static_cast<int>(std::fabs(side)));
+            }
         }
         EXPECT_EQ(0.0f, box.min.z);
         EXPECT_EQ(0.0f, box.max.z);
