@@ -1,9 +1,11 @@
 // The gesture candidates' settings: sections "FocusTracker" (the focus hand
-// tracker) and "FocusRecognizer" (the moving-candidate recognizer) of
-// "HandAlgorithms.ini", then a candidate started on a hand and tracked over
-// a few frames with the motion image, and the recognizer run on its path
-// and on a full one. Input: the file's bytes. The cache is emptied before
-// each input.
+// tracker) and "FocusRecognizer" (the gesture manager's own keys, read as
+// at set-up and again as a later re-read, and the moving-candidate
+// recognizer) of "HandAlgorithms.ini", then a candidate started on a hand
+// (with the fitted path when the manager reads "UseRobust" on) and tracked
+// over a few frames with the motion image, and the recognizer run on its
+// path and on a full one. Input: the file's bytes. The cache is emptied
+// before each input.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include "FuzzInput.h"
 #include "HandFuzzScene.h"
 #include "HandAnalysis/DUZFocusGestureTrajectory.h"
+#include "HandAnalysis/DUZGestureRecognizerManager.h"
 #include "HandAnalysis/DUZMovingHandCandidateGestureRecognizer.h"
 #include "HandAnalysis/DUZTrackedObject.h"
 #include "QuorLibrary/Utilities/INIFileCache.h"
@@ -22,7 +25,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     INIFileCache::GetInstance().ClearCache();
     const std::string path = vela_fuzz::WriteScratchFile("HandAlgorithms.ini", data, size);
 
-    DUZTrackedObject object(&scene.container, 1, &scene.motion, 0, 4500, 2047);
+    static DUZGestureRecognizerManager manager;
+    manager.m_useRobust = true;
+    manager.ReadParameters(path, 0, 1);
+    manager.ReadParameters(path, 0, 0);
+    if (manager.m_resolution != NAResolution::QQVGA) {
+        __builtin_trap();
+    }
+
+    DUZTrackedObject object(&scene.container, 1, &scene.motion, manager.m_useRobust ? 1 : 0, 4500, 2047);
     if (object.Initialize(1, path, 0) == 0) {
         return 0;
     }

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <utility>
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
@@ -299,6 +301,20 @@ const Case kManagerCases[] = {
              EXPECT_EQ(s.out, DUZGestureRecognizerManager::ClampedHandSize(s.in)) << s.in.x << ' ' << s.in.y;
          }
      }},
+    {"a frame that does not shrink to 160x120 by a whole factor is skipped",
+     [](ManagerOnScene& x) {
+         x.Frame(2);
+         const std::vector<uint32_t> ring = RingIds(x.manager);
+         for (const auto& size : {std::make_pair(200, 150), std::make_pair(320, 200), std::make_pair(80, 60)}) {
+             xn::DepthMetaData odd;
+             odd.AllocateData(size.first, size.second);
+             std::fill(odd.WritableData(), odd.WritableData() + size.first * size.second, 1500);
+             x.manager.Update(x.session.Node(), odd);
+         }
+         EXPECT_EQ(ring, RingIds(x.manager));
+         x.Frame(3);
+         EXPECT_EQ(3u, x.manager.m_depthRing[3].m_frameId);
+     }},
     {"the forearm search follows the active recognizers",
      [](ManagerOnScene& x) {
          EXPECT_EQ(0, x.manager.m_forearmRequired);
@@ -344,6 +360,12 @@ TEST(GestureRecognizerManager, InitializeSwitchesClickAndWaveOnOverTheImage) {
     EXPECT_FLOAT_EQ(c.m_fCenterX + 100 * c.m_pInvPixelSizeAtDepth[2000], b.max.x);
     EXPECT_FLOAT_EQ(c.m_fCenterY - 100 * c.m_pInvPixelSizeAtDepth[2000], b.min.y);
     EXPECT_FLOAT_EQ(c.m_fCenterY + 100 * c.m_pInvPixelSizeAtDepth[1000], b.max.y);
+    // A box whose depths cannot be looked up leaves the bounds as they were.
+    const Box3D<float> before = b;
+    Box3D<float> broken(Vector3D<float>(-100, -100, std::nanf("")), Vector3D<float>(100, 100, 1e30f));
+    x.manager.ActivateGesture(GESTURE_SWIPE_PLUS_X, 1, &broken);
+    EXPECT_EQ(before.min, b.min);
+    EXPECT_EQ(before.max, b.max);
     EXPECT_EQ(0.0f, x.manager.GetActiveBounds().min.x);
     EXPECT_EQ(2000.0f, x.manager.GetActiveBounds().max.z);
     EXPECT_EQ(1, x.manager.GetHandTrackerEvent()->m_value);
