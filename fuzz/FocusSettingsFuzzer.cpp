@@ -1,7 +1,9 @@
 // The gesture candidates' settings: sections "FocusTracker" (the focus hand
-// tracker) and "FocusRecognizer" (the moving-candidate, click, swipe and
-// wave recognizers) of "HandAlgorithms.ini", then a candidate started on a
-// hand and tracked over a few frames with the motion image, the
+// tracker) and "FocusRecognizer" (the gesture manager's own keys, read as
+// at set-up and again as a later re-read, and the moving-candidate, click,
+// swipe and wave recognizers) of "HandAlgorithms.ini", then a candidate
+// started on a hand (with the fitted path when the manager reads "UseRobust"
+// on) and tracked over a few frames with the motion image, the
 // moving-candidate recognizer run on its path and on a full one, and the
 // click, swipe and wave recognizers stepped along a push and a zig-zag.
 // Input: the file's bytes. The cache is emptied before each input.
@@ -15,6 +17,7 @@
 #include "HandFuzzScene.h"
 #include "HandAnalysis/DUZClickGestureRecognizer.h"
 #include "HandAnalysis/DUZFocusGestureTrajectory.h"
+#include "HandAnalysis/DUZGestureRecognizerManager.h"
 #include "HandAnalysis/DUZMovingHandCandidateGestureRecognizer.h"
 #include "HandAnalysis/DUZSwipeGestureRecognizer.h"
 #include "HandAnalysis/DUZWaveGestureRecognizer.h"
@@ -27,7 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     INIFileCache::GetInstance().ClearCache();
     const std::string path = vela_fuzz::WriteScratchFile("HandAlgorithms.ini", data, size);
 
-    DUZTrackedObject object(&scene.container, 1, &scene.motion, 0, 4500, 2047);
+    static DUZGestureRecognizerManager manager;
+    manager.m_useRobust = true;
+    manager.ReadParameters(path, 0, 1);
+    manager.ReadParameters(path, 0, 0);
+    if (manager.m_resolution != NAResolution::QQVGA) {
+        __builtin_trap();
+    }
+
+    DUZTrackedObject object(&scene.container, 1, &scene.motion, manager.m_useRobust ? 1 : 0, 4500, 2047);
     if (object.Initialize(1, path, 0) == 0) {
         return 0;
     }

@@ -91,13 +91,15 @@ void IniSeeds() {
     WriteSeed("FocusSettings", "defaults",
               "[FocusTracker]\nMaxIterations=5\nLostTrackingRecoveryTimeLimit=0.1\nConvergenceDistanceThreshold=10\n"
               "SearchBoundsSizeRW=-75 75 -75 75 -75 75\nMinHandArea=1500\nUseHistogramBasedHandCenter=1\n"
-              "FactorY=1.0\nFactorZ=0.5\n[FocusRecognizer]\nMinFrameForMotionGesture=15\n"
+              "FactorY=1.0\nFactorZ=0.5\n[FocusRecognizer]\nResolution=QQVGA\nUseRobust=1\nEnableLogging=0\n"
+              "MinFrameForMotionGesture=15\n"
               "MaxFrameForMotionGesture=60\nStdThresholdMotionGesture=80\n");
     WriteSeed("FocusSettings", "extremes",
               "[FocusTracker]\nFactorY=-1\nFactorZ=1e30\nMinHandArea=-5\nSearchBoundsSizeRW=0 0 0 0 -900 900\n"
-              "[FocusRecognizer]\nMinFrameForMotionGesture=0\nMaxFrameForMotionGesture=-1\n"
+              "[FocusRecognizer]\nResolution=vga\nUseRobust=0\nMinFrameForMotionGesture=0\nMaxFrameForMotionGesture=-1\n"
               "StdThresholdMotionGesture=-1\n");
-    WriteSeed("FocusSettings", "empty", "[FocusTracker]\nFactorY=\nUseHistogramBasedHandCenter=\n[FocusRecognizer]\n");
+    WriteSeed("FocusSettings", "empty",
+              "[FocusTracker]\nFactorY=\nUseHistogramBasedHandCenter=\n[FocusRecognizer]\nResolution=\nUseRobust=\n");
     // The click, swipe and wave keys: the shipped values with both lengths,
     // and lengths, counts and bounds at the ends of their ranges.
     WriteSeed("FocusSettings", "strokes",

@@ -1,10 +1,11 @@
 #pragma once
 
-// The timing lines of the hand trackers' frame stages: "HandTrackerManager"
-// + the tracker's prefix + the stage + " time: " + the milliseconds since
-// the previous line (mask "DUZTiming", verbose), written only when timing
-// is logged. The clock is read again after each line. Lines of the
-// manager's own stages pass their severity and compose their text lazily.
+// The timing lines of the hand trackers' frame stages: the module name
+// ("HandTrackerManager" unless given) + the tracker's prefix + the stage +
+// " time: " + the milliseconds since the previous line (mask "DUZTiming",
+// verbose), written only when timing is logged. The clock is read again
+// after each line. Lines of the managers' own stages pass their severity
+// and compose their text lazily, and may add a text after the figure.
 
 #include <ostream>
 
@@ -16,7 +17,8 @@
 class DUZStageTimer {
 public:
     // prefix, e.g. " - DUZHandTrackerBase::", goes before each stage name.
-    DUZStageTimer(NALogger& logger, const char* prefix) : m_logger(logger), m_prefix(prefix), m_nLast(0) {
+    DUZStageTimer(NALogger& logger, const char* prefix, const char* module = "HandTrackerManager")
+        : m_logger(logger), m_module(module), m_prefix(prefix), m_nLast(0) {
         if (m_logger.GetEnabled() != 0) {
             xnOSGetHighResTimeStamp(&m_nLast);
         }
@@ -30,6 +32,12 @@ public:
     // called only when the line is written.
     template <typename Compose>
     void Line(XnLogSeverity severity, Compose compose) {
+        Line(severity, compose, [](std::ostream&) {});
+    }
+
+    // The same with after(out) streaming a text behind the milliseconds.
+    template <typename Compose, typename After>
+    void Line(XnLogSeverity severity, Compose compose, After after) {
         if (!IsOn(severity)) {
             return;
         }
@@ -37,9 +45,11 @@ public:
         xnOSGetHighResTimeStamp(&now);
         const double milliseconds = static_cast<double>(now - m_nLast) * 1e-6 * 1000.0;
         NALoggerHelper line(m_logger, kMask, severity);
-        line << "HandTrackerManager" << m_prefix;
+        line << m_module << m_prefix;
         compose(line);
-        line << " time: " << milliseconds << std::endl;
+        line << " time: " << milliseconds;
+        after(line);
+        line << std::endl;
         m_nLast = now;
     }
 
@@ -51,6 +61,7 @@ private:
     }
 
     NALogger& m_logger;
+    const char* m_module;
     const char* m_prefix;
     XnUInt64 m_nLast;
 };

@@ -29,7 +29,8 @@ TEST_F(HandTrackerOnCameraTest, RefusesStreamsItCannotTrack) {
     ExpectRefusesStreamsItCannotTrack<HandTracker>("HandTracker");
 }
 
-// Gesture recognition is not built yet: no gesture is recognized. A start
+// Five frames are too few for a gesture (the first three only fill the
+// gesture side's ring): none is reported. A start
 // the tracker refuses (behind the sensor) is logged and leaves the id alone;
 // a start on the scene gives a hand whose records follow, and stopping it
 // reports it lost once.
