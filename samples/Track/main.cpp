@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "FrameJson.h"
@@ -133,6 +134,8 @@ int RunUserTracker(const Options& options, openni::Device* device, FILE* json) {
     }
     int rc = 0;
     int users = 0;
+    // A new user's centre of mass is measured from its second frame on.
+    std::set<int> centreToTell;
     for (int n = 1; n <= options.frames && rc == 0; ++n) {
         VelaUserTrackerFrame* frame = nullptr;
         if (velaReadUserTrackerFrame(tracker, &frame) != VELA_STATUS_OK) {
@@ -144,10 +147,15 @@ int RunUserTracker(const Options& options, openni::Device* device, FILE* json) {
             const VelaUserData& user = frame->users[i];
             if ((user.state & VELA_USER_STATE_LOST) != 0) {
                 std::fprintf(stderr, "vela-track: frame %d: user %d lost\n", n, user.id);
+                centreToTell.erase(user.id);
+            } else if ((user.state & VELA_USER_STATE_NEW) == 0 && (user.state & VELA_USER_STATE_VISIBLE) != 0 &&
+                       centreToTell.erase(user.id) != 0) {
+                std::fprintf(stderr, "vela-track: frame %d: user %d, centre of mass (%.0f, %.0f, %.0f) mm\n", n,
+                             user.id, user.centerOfMass.x, user.centerOfMass.y, user.centerOfMass.z);
             }
             if ((user.state & VELA_USER_STATE_NEW) != 0) {
-                std::fprintf(stderr, "vela-track: frame %d: user %d new, centre of mass (%.0f, %.0f, %.0f) mm\n", n,
-                             user.id, user.centerOfMass.x, user.centerOfMass.y, user.centerOfMass.z);
+                std::fprintf(stderr, "vela-track: frame %d: user %d new\n", n, user.id);
+                centreToTell.insert(user.id);
                 ++users;
                 velaStartSkeletonTracking(tracker, user.id);
                 velaStartPoseDetection(tracker, user.id, VELA_POSE_PSI);

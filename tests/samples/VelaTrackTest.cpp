@@ -69,7 +69,10 @@ TEST_F(VelaTrackTest, TheUserTrackerWritesOneJsonLinePerFrame) {
 }
 
 TEST_F(VelaTrackTest, TheHandTrackerOnARecordingToAFile) {
-    const std::string record = std::string(VELA_RECORD_ONI_EXE) + " --frames 3 default '" + m_dir.File("d.oni") +
+    // A second of frames: OpenNI2's player sets the stream's properties
+    // again when a recording starts over, and a read of them meanwhile can
+    // fail, so the recording must outlast the tracker's start.
+    const std::string record = std::string(VELA_RECORD_ONI_EXE) + " --frames 30 default '" + m_dir.File("d.oni") +
                                "' >/dev/null";
     ASSERT_EQ(0, std::system(record.c_str()));
     ASSERT_EQ(0, Run("--hands --frames 2 --device d.oni --output hands.json")) << m_err;

@@ -8,6 +8,7 @@ namespace vela::evaluate {
 namespace {
 
 constexpr int kVisible = 1;
+constexpr int kNew = 2;
 constexpr int kLost = 4;
 
 double Mean(const std::vector<double>& values) {
@@ -49,7 +50,9 @@ void UserEvaluation::AddFrame(const scene::FrameTruth& truth, const std::vector<
         person.iouReported.push_back(person.iou.back());
         if (person.firstReportFrame < 0) person.firstReportFrame = frame;
         for (const ReportedUser& u : users) {
-            if (u.id == best && (u.state & kLost) == 0) {
+            // A new user has no centre yet (0, 0, 0), and one not visible
+            // keeps an old one.
+            if (u.id == best && (u.state & kVisible) != 0 && (u.state & (kNew | kLost)) == 0) {
                 person.comErrors.push_back(scene::Length(u.centerOfMass - t.centroid));
             }
         }
