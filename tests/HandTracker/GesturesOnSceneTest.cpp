@@ -22,10 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "../Api/SceneCamera.h"
 #include "HandTrackerTestSupport.h"
-#include "SceneRenderer/Scene.h"
-#include "SceneRenderer/SceneRenderer.h"
-#include "SyntheticCamera/DeviceUri.h"
 
 namespace {
 
@@ -127,22 +125,16 @@ double DistanceToHand(const VelaPoint3f& a, const vela::scene::Vec3& b) {
 class GesturesOnSceneTest : public vela_test::TrackerTest {
 protected:
     void Open(const std::string& sceneText, int width = 320, int height = 240) {
-        vela::scene::Scene scene;
-        std::string error;
-        ASSERT_TRUE(vela::scene::ParseScene(sceneText, "", scene, error)) << error;
-        m_frames = scene.nFrames;
-        m_renderer.reset(new vela::scene::SceneRenderer(scene));
-        const std::string path = m_sceneDir.File("gestures.scene");
-        vela_test::WriteWholeFile(path, sceneText);
-        const std::string uri = "synthetic://scene?file=" + vela::synthetic::EncodeUriValue(path) +
-                                "&resolution=" + std::to_string(width) + "x" + std::to_string(height);
-        ASSERT_EQ(openni::STATUS_OK, m_device.open(uri.c_str())) << uri;
+        ASSERT_NO_FATAL_FAILURE(m_camera.Open(sceneText, width, height));
+        ASSERT_NO_FATAL_FAILURE(CreateTracker());
+    }
+    void CreateTracker() {
         m_tracker.reset(new HandTracker);
-        ASSERT_EQ(VELA_STATUS_OK, m_tracker->initialize(&m_device)) << LogText();
+        ASSERT_EQ(VELA_STATUS_OK, m_tracker->initialize(&m_camera.Device())) << LogText();
     }
     void Close() {
         m_tracker.reset();
-        m_device.close();
+        m_camera.Close();
     }
     void TearDown() override {
         Close();
@@ -156,7 +148,7 @@ protected:
     // Reads the scene to its end; every gesture record.
     std::vector<GestureSeen> Run() {
         std::vector<GestureSeen> seen;
-        for (int frameIndex = 0; frameIndex < m_frames;) {
+        for (int frameIndex = 0; frameIndex < m_camera.Frames();) {
             HandFrame frame = ReadHandFrame(*m_tracker);
             if (frame.get() == nullptr) {
                 ADD_FAILURE() << "no frame after " << frameIndex;
@@ -164,8 +156,8 @@ protected:
             }
             frameIndex = frame->frameIndex;
             for (int g = 0; g < frame->gestureCount; ++g) {
-                m_renderer->Render(frameIndex - 1, m_rendered);
-                seen.push_back({frameIndex, frame->gestures[g], m_rendered.truth.users.at(0).hands.at(1).centroid});
+                seen.push_back(
+                    {frameIndex, frame->gestures[g], m_camera.Truth(frameIndex).truth.users.at(0).hands.at(1).centroid});
                 std::printf("frame %d type %d at %.0f %.0f %.0f, hand %.0f %.0f %.0f\n", frameIndex,
                             frame->gestures[g].type, frame->gestures[g].currentPosition.x,
                             frame->gestures[g].currentPosition.y, frame->gestures[g].currentPosition.z,
@@ -182,12 +174,8 @@ protected:
         return n;
     }
 
-    vela_test::TempDir m_sceneDir;
-    openni::Device m_device;
+    vela_test::SceneCamera m_camera;
     std::unique_ptr<HandTracker> m_tracker;
-    std::unique_ptr<vela::scene::SceneRenderer> m_renderer;
-    vela::scene::RenderedFrame m_rendered;
-    int m_frames = 0;
 };
 
 // Three cycles give one wave, after its third turn and no later than a
@@ -289,14 +277,10 @@ TEST_F(GesturesOnSceneTest, ARecordingOfTheWaveGivesTheSameGestures) {
     Enable({VELA_GESTURE_WAVE});
     const std::vector<GestureSeen> live = Run();
     Close();
-    const std::string recording = m_sceneDir.File("wave.oni");
-    ASSERT_NO_FATAL_FAILURE(vela_test::RecordOni(m_sceneDir.File("gestures.scene"), recording, m_frames));
-    ASSERT_EQ(openni::STATUS_OK, m_device.open(recording.c_str()));
-    m_tracker.reset(new HandTracker);
-    ASSERT_EQ(VELA_STATUS_OK, m_tracker->initialize(&m_device)) << LogText();
-    ASSERT_NE(nullptr, m_device.getPlaybackControl());
-    ASSERT_EQ(openni::STATUS_OK, m_device.getPlaybackControl()->setSpeed(-1));
-    m_device.getPlaybackControl()->setRepeatEnabled(false);
+    ASSERT_NO_FATAL_FAILURE(m_camera.OpenRecording(WaveScene(3), m_camera.Frames()));
+    ASSERT_NO_FATAL_FAILURE(CreateTracker());
+    ASSERT_NO_FATAL_FAILURE(m_camera.PlayOneFramePerRead());
+    m_camera.Device().getPlaybackControl()->setRepeatEnabled(false);
     Enable({VELA_GESTURE_WAVE});
     const std::vector<GestureSeen> played = Run();
     ASSERT_EQ(1u, live.size());

@@ -11,11 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "../Api/SceneCamera.h"
 #include "HandTrackerTestSupport.h"
 #include "SceneRenderer/BodyModel.h"
-#include "SceneRenderer/Scene.h"
-#include "SceneRenderer/SceneRenderer.h"
-#include "SyntheticCamera/DeviceUri.h"
 
 #ifdef VELA_RECORD_ONI_EXE
 
@@ -88,39 +86,23 @@ protected:
     // The hand tracker on the scene at width x height, with the scene's
     // truth renderer.
     void Open(const std::string& sceneText, int width, int height) {
-        vela::scene::Scene scene;
-        std::string error;
-        ASSERT_TRUE(vela::scene::ParseScene(sceneText, "", scene, error)) << error;
-        m_renderer.reset(new vela::scene::SceneRenderer(scene));
-        ASSERT_TRUE(m_renderer->SetResolution(width, height));
-        const std::string path = m_sceneDir.File("hand.scene");
-        vela_test::WriteWholeFile(path, sceneText);
-        const std::string uri = "synthetic://scene?file=" + vela::synthetic::EncodeUriValue(path) +
-                                "&resolution=" + std::to_string(width) + "x" + std::to_string(height);
-        ASSERT_EQ(openni::STATUS_OK, m_device.open(uri.c_str())) << uri;
-        m_tracker.reset(new HandTracker);
-        ASSERT_EQ(VELA_STATUS_OK, m_tracker->initialize(&m_device)) << LogText();
+        ASSERT_NO_FATAL_FAILURE(m_camera.Open(sceneText, width, height));
+        ASSERT_NO_FATAL_FAILURE(CreateTracker());
     }
     // The hand tracker on a recording of the scene's first frames at
     // 320x240, lent the device and played one frame per read.
     void OpenRecording(const std::string& sceneText, int frames) {
-        vela::scene::Scene scene;
-        std::string error;
-        ASSERT_TRUE(vela::scene::ParseScene(sceneText, "", scene, error)) << error;
-        m_renderer.reset(new vela::scene::SceneRenderer(scene));
-        const std::string path = m_sceneDir.File("recorded.scene");
-        vela_test::WriteWholeFile(path, sceneText);
-        const std::string recording = m_sceneDir.File("hand.oni");
-        ASSERT_NO_FATAL_FAILURE(vela_test::RecordOni(path, recording, frames));
-        ASSERT_EQ(openni::STATUS_OK, m_device.open(recording.c_str()));
+        ASSERT_NO_FATAL_FAILURE(m_camera.OpenRecording(sceneText, frames));
+        ASSERT_NO_FATAL_FAILURE(CreateTracker());
+        ASSERT_NO_FATAL_FAILURE(m_camera.PlayOneFramePerRead());
+    }
+    void CreateTracker() {
         m_tracker.reset(new HandTracker);
-        ASSERT_EQ(VELA_STATUS_OK, m_tracker->initialize(&m_device)) << LogText();
-        // The tracker asked for real time; from here one frame per read.
-        ASSERT_EQ(openni::STATUS_OK, m_device.getPlaybackControl()->setSpeed(-1.0f));
+        ASSERT_EQ(VELA_STATUS_OK, m_tracker->initialize(&m_camera.Device())) << LogText();
     }
     void Close() {
         m_tracker.reset();
-        m_device.close();
+        m_camera.Close();
     }
     void TearDown() override {
         Close();
@@ -157,8 +139,7 @@ protected:
             EXPECT_EQ(0, frame->handCount);
             index = frame->frameIndex;
         }
-        m_renderer->Render(index - 1, m_rendered);
-        const vela::scene::Vec3 start = m_rendered.truth.users.at(0).hands.at(1).centroid;
+        const vela::scene::Vec3 start = m_camera.Truth(index).truth.users.at(0).hands.at(1).centroid;
         ASSERT_LT(1000.0, start.z);
         ASSERT_EQ(VELA_STATUS_OK,
                   m_tracker->startHandTracking(VelaPoint3f{static_cast<float>(start.x), static_cast<float>(start.y),
@@ -174,22 +155,18 @@ protected:
     // Starts tracking the hand of the side (0 left, 1 right) at its true
     // visible centroid in frame frameIndex.
     int StartHand(int frameIndex, int side, short& id) {
-        m_renderer->Render(frameIndex - 1, m_rendered);
-        const vela::scene::Vec3& c = m_rendered.truth.users.at(0).hands.at(static_cast<size_t>(side)).centroid;
+        const vela::scene::Vec3& c =
+            m_camera.Truth(frameIndex).truth.users.at(0).hands.at(static_cast<size_t>(side)).centroid;
         return m_tracker->startHandTracking(
             VelaPoint3f{static_cast<float>(c.x), static_cast<float>(c.y), static_cast<float>(c.z)}, &id);
     }
     // The right hand's truth for the frame.
     const vela::scene::HandTruth& RightHand(const VelaHandTrackerFrame& frame) {
-        m_renderer->Render(frame.frameIndex - 1, m_rendered);
-        return m_rendered.truth.users.at(0).hands.at(1);
+        return m_camera.Truth(frame.frameIndex).truth.users.at(0).hands.at(1);
     }
 
-    vela_test::TempDir m_sceneDir;
-    openni::Device m_device;
+    vela_test::SceneCamera m_camera;
     std::unique_ptr<HandTracker> m_tracker;
-    std::unique_ptr<vela::scene::SceneRenderer> m_renderer;
-    vela::scene::RenderedFrame m_rendered;
 };
 
 double Distance(const VelaPoint3f& a, const vela::scene::Vec3& b) {
@@ -266,10 +243,11 @@ TEST_P(OneHandLifeTest, OneHandIsFollowedThroughFastMotionCirclesPushesAndToTheB
         HandFrame frame = ReadHandFrame(*m_tracker);
         ASSERT_NE(nullptr, frame.get());
         frameIndex = frame->frameIndex;
-        const vela::scene::HandTruth& truth = RightHand(*frame);
+        const vela::scene::RenderedFrame& rendered = m_camera.Truth(frameIndex);
+        const vela::scene::HandTruth& truth = rendered.truth.users.at(0).hands.at(1);
         int left = width;
-        for (size_t i = 0; i < m_rendered.parts.size(); ++i) {
-            if (m_rendered.parts[i] == vela::scene::kPartRightHand && m_rendered.depth[i] != 0) {
+        for (size_t i = 0; i < rendered.parts.size(); ++i) {
+            if (rendered.parts[i] == vela::scene::kPartRightHand && rendered.depth[i] != 0) {
                 left = std::min(left, static_cast<int>(i % static_cast<size_t>(width)));
             }
         }
@@ -361,8 +339,7 @@ TEST_F(HandTrackingOnSceneTest, TwoHandsAreTrackedLostWhenTheyMeetAndStoppedOneB
         HandFrame frame = ReadHandFrame(*m_tracker);
         ASSERT_NE(nullptr, frame.get());
         frameIndex = frame->frameIndex;
-        m_renderer->Render(frameIndex - 1, m_rendered);
-        const auto& hands = m_rendered.truth.users.at(0).hands;
+        const auto& hands = m_camera.Truth(frameIndex).truth.users.at(0).hands;
         bool trackedNow[2] = {false, false};
         for (int h = 0; h < frame->handCount; ++h) {
             const VelaHandData& hand = frame->hands[h];
@@ -456,11 +433,10 @@ TEST_F(HandTrackingOnSceneTest, TwoHandsAreTrackedLostWhenTheyMeetAndStoppedOneB
 // is not asserted (the trackers share the detector and the input history).
 TEST_F(HandTrackingOnSceneTest, TwoHandTrackersReadOnTwoThreads) {
     ASSERT_NO_FATAL_FAILURE(Open(kOneHandLife, 320, 240));
-    m_renderer->Render(kStartFrame, m_rendered);
-    const vela::scene::Vec3 c = m_rendered.truth.users.at(0).hands.at(1).centroid;
+    const vela::scene::Vec3 c = m_camera.Truth(kStartFrame + 1).truth.users.at(0).hands.at(1).centroid;
     const VelaPoint3f start{static_cast<float>(c.x), static_cast<float>(c.y), static_cast<float>(c.z)};
     openni::Device secondDevice;
-    ASSERT_EQ(openni::STATUS_OK, secondDevice.open(m_device.getDeviceInfo().getUri()));
+    ASSERT_EQ(openni::STATUS_OK, secondDevice.open(m_camera.Device().getDeviceInfo().getUri()));
     std::unique_ptr<HandTracker> second(new HandTracker);
     ASSERT_EQ(VELA_STATUS_OK, second->initialize(&secondDevice)) << LogText();
     const auto run = [&start](HandTracker* tracker, int frames, int* trackedFrames) {

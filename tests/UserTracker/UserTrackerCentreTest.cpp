@@ -16,9 +16,7 @@
 
 #ifdef VELA_RECORD_ONI_EXE
 
-#include "SceneRenderer/Scene.h"
-#include "SceneRenderer/SceneRenderer.h"
-#include "SyntheticCamera/DeviceUri.h"
+#include "../Api/SceneCamera.h"
 
 namespace {
 
@@ -40,26 +38,14 @@ const char* const kWalkIn =
 class UserTrackerCentreTest : public vela_test::TrackerTest {
 protected:
     void Open(const std::string& sceneText) {
-        vela::scene::Scene scene;
-        std::string error;
-        ASSERT_TRUE(vela::scene::ParseScene(sceneText, "", scene, error)) << error;
-        m_renderer.reset(new vela::scene::SceneRenderer(scene));
-        const std::string path = m_sceneDir.File("walk.scene");
-        vela_test::WriteWholeFile(path, sceneText);
-        ASSERT_EQ(openni::STATUS_OK,
-                  m_device.open(("synthetic://scene?file=" + vela::synthetic::EncodeUriValue(path)).c_str()));
+        ASSERT_NO_FATAL_FAILURE(m_camera.Open(sceneText));
         m_tracker = std::make_unique<vela_test::TestUserTracker>(std::make_unique<UserTrackerAlgorithms>());
-        ASSERT_EQ(VELA_STATUS_OK, m_tracker->initialize(&m_device)) << LogText();
+        ASSERT_EQ(VELA_STATUS_OK, m_tracker->initialize(&m_camera.Device())) << LogText();
     }
     void TearDown() override {
         m_tracker.reset();
-        m_device.close();
+        m_camera.Close();
         vela_test::TrackerTest::TearDown();
-    }
-    // The truth of a frame the tracker returned.
-    const vela::scene::RenderedFrame& Truth(const VelaUserTrackerFrame& frame) {
-        m_renderer->Render(frame.frameIndex - 1, m_rendered);
-        return m_rendered;
     }
     // The box of the person's pixels with depth at 320x240.
     static Box2D<int> PersonBox(const vela::scene::RenderedFrame& frame) {
@@ -76,11 +62,8 @@ protected:
         return box;
     }
 
-    vela_test::TempDir m_sceneDir;
-    openni::Device m_device;
+    vela_test::SceneCamera m_camera;
     std::unique_ptr<vela_test::TestUserTracker> m_tracker;
-    std::unique_ptr<vela::scene::SceneRenderer> m_renderer;
-    vela::scene::RenderedFrame m_rendered;
 };
 
 // The walking person once detected: new with an empty box and a zero centre
@@ -118,7 +101,7 @@ TEST_F(UserTrackerCentreTest, AUsersCentreAndBoxFollowThePerson) {
         ASSERT_EQ(1, frame->userCount);
         const VelaUserData& user = frame->users[0];
         EXPECT_EQ(VELA_USER_STATE_VISIBLE, user.state);
-        const vela::scene::RenderedFrame& truth = Truth(*frame);
+        const vela::scene::RenderedFrame& truth = m_camera.Truth(frame->frameIndex);
         const vela::scene::Vec3& centroid = truth.truth.users.at(0).centroid;
         const VelaPoint3f& centre = user.centerOfMass;
         worstCentre = std::max(worstCentre, std::sqrt((centre.x - centroid.x) * (centre.x - centroid.x) +

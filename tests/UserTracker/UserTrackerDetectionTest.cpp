@@ -10,9 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "SceneRenderer/Scene.h"
-#include "SceneRenderer/SceneRenderer.h"
-#include "SyntheticCamera/DeviceUri.h"
+#include "../Api/SceneCamera.h"
 #include "UserTrackerTestSupport.h"
 
 #ifdef VELA_RECORD_ONI_EXE
@@ -38,22 +36,16 @@ protected:
         if (m_handle != nullptr) {
             velaShutdownUserTracker(m_handle);
         }
-        m_device.close();
+        m_camera.Close();
         vela_test::TrackerTest::TearDown();
     }
 
     // Runs the tracker over the whole scene file (beside this test).
     // The truth is rendered for the first truthFrames frames only.
     void Run(const std::string& sceneFile, int truthFrames) {
-        const std::string path = std::string(VELA_USER_TRACKER_SCENES) + "/" + sceneFile;
-        vela::scene::Scene scene;
-        std::string error;
-        ASSERT_TRUE(vela::scene::LoadSceneFile(path, scene, error)) << error;
-        vela::scene::SceneRenderer renderer(scene);
-        const int count = scene.nFrames;
-        const std::string uri = "synthetic://scene?file=" + vela::synthetic::EncodeUriValue(path);
-        ASSERT_EQ(openni::STATUS_OK, m_device.open(uri.c_str())) << uri;
-        ASSERT_EQ(VELA_STATUS_OK, velaInitializeUserTrackerByDevice(&m_device, &m_handle)) << LogText();
+        ASSERT_NO_FATAL_FAILURE(m_camera.OpenFile(std::string(VELA_USER_TRACKER_SCENES) + "/" + sceneFile));
+        const int count = m_camera.Frames();
+        ASSERT_EQ(VELA_STATUS_OK, velaInitializeUserTrackerByDevice(&m_camera.Device(), &m_handle)) << LogText();
         vela::scene::RenderedFrame truth;
         int last = 0;
         while (last < count) {
@@ -63,7 +55,7 @@ protected:
             last = frame->frameIndex;
             const int pixels = frame->userMap.width * frame->userMap.height;
             if (frame->frameIndex <= truthFrames) {
-                renderer.Render(frame->frameIndex - 1, truth);
+                truth = m_camera.Truth(frame->frameIndex);
             } else {
                 truth.depth.assign(static_cast<size_t>(pixels), 0);
                 truth.users.assign(static_cast<size_t>(pixels), 0);
@@ -125,7 +117,7 @@ protected:
         return -1;
     }
 
-    openni::Device m_device;
+    vela_test::SceneCamera m_camera;
     VelaUserTrackerHandle m_handle = nullptr;
     std::vector<DetectionFrame> m_frames;  // by frame index
 };
