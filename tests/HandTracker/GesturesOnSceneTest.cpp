@@ -22,8 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "../Api/SceneCamera.h"
-#include "HandTrackerTestSupport.h"
+#include "HandTrackerOnSceneTest.h"
 
 namespace {
 
@@ -122,24 +121,8 @@ double DistanceToHand(const VelaPoint3f& a, const vela::scene::Vec3& b) {
     return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) + (a.z - b.z) * (a.z - b.z));
 }
 
-class GesturesOnSceneTest : public vela_test::TrackerTest {
+class GesturesOnSceneTest : public vela_test::HandTrackerOnSceneTest {
 protected:
-    void Open(const std::string& sceneText, int width = 320, int height = 240) {
-        ASSERT_NO_FATAL_FAILURE(m_camera.Open(sceneText, width, height));
-        ASSERT_NO_FATAL_FAILURE(CreateTracker());
-    }
-    void CreateTracker() {
-        m_tracker.reset(new HandTracker);
-        ASSERT_EQ(VELA_STATUS_OK, m_tracker->initialize(&m_camera.Device())) << LogText();
-    }
-    void Close() {
-        m_tracker.reset();
-        m_camera.Close();
-    }
-    void TearDown() override {
-        Close();
-        vela_test::TrackerTest::TearDown();
-    }
     void Enable(std::initializer_list<VelaGestureType> types) {
         for (VelaGestureType type : types) {
             ASSERT_EQ(VELA_STATUS_OK, m_tracker->startGestureDetection(type));
@@ -174,8 +157,6 @@ protected:
         return n;
     }
 
-    vela_test::SceneCamera m_camera;
-    std::unique_ptr<HandTracker> m_tracker;
 };
 
 // Three cycles give one wave, after its third turn and no later than a
@@ -277,9 +258,7 @@ TEST_F(GesturesOnSceneTest, ARecordingOfTheWaveGivesTheSameGestures) {
     Enable({VELA_GESTURE_WAVE});
     const std::vector<GestureSeen> live = Run();
     Close();
-    ASSERT_NO_FATAL_FAILURE(m_camera.OpenRecording(WaveScene(3), m_camera.Frames()));
-    ASSERT_NO_FATAL_FAILURE(CreateTracker());
-    ASSERT_NO_FATAL_FAILURE(m_camera.PlayOneFramePerRead());
+    ASSERT_NO_FATAL_FAILURE(OpenRecording(WaveScene(3), m_camera.Frames()));
     m_camera.Device().getPlaybackControl()->setRepeatEnabled(false);
     Enable({VELA_GESTURE_WAVE});
     const std::vector<GestureSeen> played = Run();

@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../Api/SceneCamera.h"
-#include "HandTrackerTestSupport.h"
+#include "HandTrackerOnSceneTest.h"
 #include "SceneRenderer/BodyModel.h"
 
 #ifdef VELA_RECORD_ONI_EXE
@@ -81,33 +80,8 @@ constexpr int kTwoHandsEndFrame = 200;
 constexpr int kStartFrame = 45;   // the hand has been up for a second
 constexpr int kLoweredFrame = 136;  // scene time 4.5 s: the hand starts down
 
-class HandTrackingOnSceneTest : public vela_test::TrackerTest {
+class HandTrackingOnSceneTest : public vela_test::HandTrackerOnSceneTest {
 protected:
-    // The hand tracker on the scene at width x height, with the scene's
-    // truth renderer.
-    void Open(const std::string& sceneText, int width, int height) {
-        ASSERT_NO_FATAL_FAILURE(m_camera.Open(sceneText, width, height));
-        ASSERT_NO_FATAL_FAILURE(CreateTracker());
-    }
-    // The hand tracker on a recording of the scene's first frames at
-    // 320x240, lent the device and played one frame per read.
-    void OpenRecording(const std::string& sceneText, int frames) {
-        ASSERT_NO_FATAL_FAILURE(m_camera.OpenRecording(sceneText, frames));
-        ASSERT_NO_FATAL_FAILURE(CreateTracker());
-        ASSERT_NO_FATAL_FAILURE(m_camera.PlayOneFramePerRead());
-    }
-    void CreateTracker() {
-        m_tracker.reset(new HandTracker);
-        ASSERT_EQ(VELA_STATUS_OK, m_tracker->initialize(&m_camera.Device())) << LogText();
-    }
-    void Close() {
-        m_tracker.reset();
-        m_camera.Close();
-    }
-    void TearDown() override {
-        Close();
-        vela_test::TrackerTest::TearDown();
-    }
     // The hand records of the next `frames` frames, one line each.
     std::vector<std::string> HandRecords(int frames) {
         std::vector<std::string> records;
@@ -165,8 +139,6 @@ protected:
         return m_camera.Truth(frame.frameIndex).truth.users.at(0).hands.at(1);
     }
 
-    vela_test::SceneCamera m_camera;
-    std::unique_ptr<HandTracker> m_tracker;
 };
 
 double Distance(const VelaPoint3f& a, const vela::scene::Vec3& b) {
