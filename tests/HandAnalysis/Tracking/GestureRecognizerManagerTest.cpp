@@ -456,21 +456,27 @@ std::string GestureSideSettingsOf(const std::string& ini) {
     return GestureSideSettings(x.manager, detector);
 }
 
-// The keys and values of the gesture sections of an INI text, in file order.
-std::vector<std::pair<std::string, std::string>> GestureSectionEntries(const std::string& text) {
-    std::vector<std::pair<std::string, std::string>> entries;
-    std::istringstream in(text);
-    std::string line;
+// An entry "key=value" of an INI text: where its value starts and ends.
+struct IniEntry {
+    std::string key;
+    size_t valueStart;
+    size_t valueEnd;
+};
+
+// The entries of the gesture sections of an INI text, in file order.
+std::vector<IniEntry> GestureSectionEntries(const std::string& text) {
+    std::vector<IniEntry> entries;
     bool inGestureSection = false;
-    while (std::getline(in, line)) {
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        const size_t equals = line.find('=');
         if (!line.empty() && line[0] == '[') {
             inGestureSection = line == "[FocusRecognizer]" || line == "[FocusTracker]" || line == "[HandDetector]";
-            continue;
+        } else if (inGestureSection && !line.empty() && line[0] != ';' && equals != std::string::npos) {
+            entries.push_back({line.substr(0, equals), start + equals + 1, end});
         }
-        const size_t equals = line.find('=');
-        if (inGestureSection && !line.empty() && line[0] != ';' && equals != std::string::npos) {
-            entries.emplace_back(line.substr(0, equals), line.substr(equals + 1));
-        }
+        start = end + 1;
     }
     return entries;
 }
@@ -506,15 +512,16 @@ TEST(GestureRecognizerManager, TheShippedSettingsAreTheDefaults) {
     EXPECT_LE(20u, entries.size());
     vela_test::TempDir dir;
     int variant = 0;
-    for (const auto& entry : entries) {
+    for (const IniEntry& entry : entries) {
         // "Resolution" takes one value only (read above), and "EnableLogging"
         // sets the process-wide logger.
-        if (entry.first == "Resolution" || entry.first == "EnableLogging") {
+        if (entry.key == "Resolution" || entry.key == "EnableLogging") {
             continue;
         }
-        SCOPED_TRACE(entry.first + "=" + entry.second);
+        const std::string value = shippedText.substr(entry.valueStart, entry.valueEnd - entry.valueStart);
+        SCOPED_TRACE(entry.key + "=" + value);
         // The first number changed: 1 becomes 0, any other grows by 1.
-        std::istringstream values(entry.second);
+        std::istringstream values(value);
         double first = 0.0;
         ASSERT_TRUE(values >> first);
         std::string rest;
@@ -522,8 +529,7 @@ TEST(GestureRecognizerManager, TheShippedSettingsAreTheDefaults) {
         std::ostringstream changed;
         changed << (first == 1.0 ? 0.0 : first + 1.0) << rest;
         std::string changedText = shippedText;
-        const std::string line = "\n" + entry.first + "=" + entry.second + "\n";
-        changedText.replace(changedText.find(line), line.size(), "\n" + entry.first + "=" + changed.str() + "\n");
+        changedText.replace(entry.valueStart, entry.valueEnd - entry.valueStart, changed.str());
         // The INI cache keeps the first text of each path: a path per variant.
         const std::string ini = dir.File("changed" + std::to_string(variant++) + ".ini");
         std::ofstream(ini) << changedText;
