@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <functional>
 #include <utility>
 #include <algorithm>
@@ -16,7 +18,11 @@
 
 #include "DepthFixtureFrame.h"
 #include "HandCameraSession.h"
+#include "HandAnalysis/DUZClickGestureRecognizer.h"
 #include "HandAnalysis/DUZGestureRecognizerManager.h"
+#include "HandAnalysis/DUZMovingHandCandidateGestureRecognizer.h"
+#include "HandAnalysis/DUZSwipeGestureRecognizer.h"
+#include "HandAnalysis/DUZWaveGestureRecognizer.h"
 #include "NACommon/NACommonData.h"
 #include "NACommon/NALogger.h"
 #include "QuorLibrary/Utilities/INIFileCache.h"
@@ -392,22 +398,143 @@ TEST(GestureRecognizerManager, TheFocusResolutionStaysQQVGA) {
     }
 }
 
+// Every setting the gesture side reads from "FocusRecognizer", "FocusTracker"
+// and "HandDetector", one line per reader: the manager, the recognizers in
+// slot order, each tracked object's focus tracker, and the hand detector.
+// The detector serves the whole process and keeps the first file it is
+// given, so a detector of its own stands for it.
+std::string GestureSideSettings(const DUZGestureRecognizerManager& m, const DUZHandDetector& detector) {
+    std::ostringstream out;
+    out << "manager " << static_cast<int>(m.m_resolution) << ' ' << m.m_useRobust << '\n';
+    const auto lines = [&out](const DUZStraightLinesGestureRecognizer& r) {
+        out << r.m_maxAllowedAngleCos << ' ' << r.m_maxAllowedSTDForLine << ' ' << r.m_maxAllowedDeviationFromLine
+            << ' ' << r.m_minDistForBackwardsMovement << ' ' << r.m_minThresholdOnVelocity << ' '
+            << r.m_lookBackFrames;
+    };
+    const auto& click = dynamic_cast<const DUZClickGestureRecognizer&>(*m.m_recognizers[GESTURE_CLICK]);
+    out << "click ";
+    lines(click);
+    out << " | " << click.m_gesturePointingLocation << ' ' << click.m_movementLength << '\n';
+    const auto& wave = dynamic_cast<const DUZWaveGestureRecognizer&>(*m.m_recognizers[GESTURE_WAVE]);
+    out << "wave " << wave.m_waveMinNumberOfFlips << ' ' << wave.m_waveMinLength << ' '
+        << wave.m_waveMaxDeviationFromMeanCycleLength << '\n';
+    for (GestureType type : {GESTURE_SWIPE_PLUS_X, GESTURE_SWIPE_MINUS_X}) {
+        const auto& swipe = dynamic_cast<const DUZSwipeGestureRecognizer&>(*m.m_recognizers[type]);
+        out << "swipe ";
+        lines(swipe);
+        out << " | " << swipe.m_movementLength << ' ' << swipe.m_swipeDirection << '\n';
+    }
+    const auto& moving =
+        dynamic_cast<const DUZMovingHandCandidateGestureRecognizer&>(*m.m_recognizers[GESTURE_MOVING_HAND_CANDIDATE]);
+    out << "moving " << moving.m_minFrameForMotionGesture << ' ' << moving.m_maxFrameForMotionGesture << ' '
+        << moving.m_stdThresholdMotionGesture << '\n';
+    // Runs of objects with the same settings, each as a count and the line.
+    std::vector<std::pair<int, std::string>> trackers;
+    for (const std::unique_ptr<DUZTrackedObject>& object : m.m_trackedObjects) {
+        const DUZFocusHandTracker& t = object->m_tracker;
+        std::ostringstream line;
+        line << t.m_maxIterations << ' ' << t.m_lostTrackingRecoveryTimeLimit << ' '
+             << t.m_convergenceDistanceThreshold << ' ' << t.m_searchBoundsSizeRW << ' ' << t.m_minHandArea << ' '
+             << t.m_useHistogramBasedHandCenter << ' ' << t.m_factorY << ' ' << t.m_factorZ;
+        if (trackers.empty() || trackers.back().second != line.str()) {
+            trackers.emplace_back(0, line.str());
+        }
+        ++trackers.back().first;
+    }
+    for (const auto& run : trackers) {
+        out << run.first << " focus trackers " << run.second << '\n';
+    }
+    out << "detector " << detector.m_maxDistanceForCC << ' ' << detector.m_useDepthIsolationFilter << '\n';
+    return out.str();
+}
+
+// The gesture side's settings with ini ("" for none).
+std::string GestureSideSettingsOf(const std::string& ini) {
+    ManagerOnScene x(ini);
+    DUZHandDetector detector(0);
+    EXPECT_EQ(1, detector.Initialize(ini, 0, NAResolution::QQVGA, DUZGestureRecognizerManager::kDefaultMaxDepth));
+    return GestureSideSettings(x.manager, detector);
+}
+
+// An entry "key=value" of an INI text: where its value starts and ends.
+struct IniEntry {
+    std::string key;
+    size_t valueStart;
+    size_t valueEnd;
+};
+
+// The entries of the gesture sections of an INI text, in file order.
+std::vector<IniEntry> GestureSectionEntries(const std::string& text) {
+    std::vector<IniEntry> entries;
+    bool inGestureSection = false;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        const size_t equals = line.find('=');
+        if (!line.empty() && line[0] == '[') {
+            inGestureSection = line == "[FocusRecognizer]" || line == "[FocusTracker]" || line == "[HandDetector]";
+        } else if (inGestureSection && !line.empty() && line[0] != ';' && equals != std::string::npos) {
+            entries.push_back({line.substr(0, equals), start + equals + 1, end});
+        }
+        start = end + 1;
+    }
+    return entries;
+}
+
+// The shipped "HandAlgorithms.ini" spells out the built-in gesture settings:
+// read or not, every setting of the manager, its recognizers, its focus
+// trackers and the hand detector is the same. And every key it ships there
+// is one a reader takes: a changed value changes a setting (a misspelt key
+// would be skipped without a word).
 TEST(GestureRecognizerManager, TheShippedSettingsAreTheDefaults) {
     const std::string shipped = std::string(VELA_DATA_DIR) + "/Vela2/HandAlgorithms.ini";
     std::string text;
     ASSERT_TRUE(ReadStringFromINIInternal(shipped, "FocusRecognizer", "Resolution", text));
     EXPECT_EQ("QQVGA", text);
     const int enabled = NALogger::GetInstance().GetEnabled();
-    NAResolution resolution[2];
-    bool useRobust[2];
-    for (int i = 0; i < 2; ++i) {
-        ManagerOnScene x(i == 0 ? shipped : "");
-        resolution[i] = x.manager.m_resolution;
-        useRobust[i] = x.manager.m_useRobust;
-    }
-    EXPECT_EQ(resolution[1], resolution[0]);
-    EXPECT_EQ(useRobust[1], useRobust[0]);
+
+    const std::string builtIn = GestureSideSettingsOf("");
+    EXPECT_EQ("manager 1 1\n"
+              "click 0.85 17 50 0 0.5 25 | 0 0 0 160\n"
+              "wave 4 50 50\n"
+              "swipe 0.85 17 50 0 0.5 60 | 200 1 0 0\n"
+              "swipe 0.85 17 50 0 0.5 60 | 200 -1 0 0\n"
+              "moving 15 60 80\n"
+              "50 focus trackers 5 0.1 10 -75 75 -75 75 -75 75 1500 1 1 0.5\n"
+              "detector 50 0\n",
+              builtIn);
+    EXPECT_EQ(builtIn, GestureSideSettingsOf(shipped));
     EXPECT_EQ(enabled, NALogger::GetInstance().GetEnabled());
+
+    std::ifstream file(shipped);
+    const std::string shippedText((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const auto entries = GestureSectionEntries(shippedText);
+    EXPECT_LE(20u, entries.size());
+    vela_test::TempDir dir;
+    int variant = 0;
+    for (const IniEntry& entry : entries) {
+        // "Resolution" takes one value only (read above), and "EnableLogging"
+        // sets the process-wide logger.
+        if (entry.key == "Resolution" || entry.key == "EnableLogging") {
+            continue;
+        }
+        const std::string value = shippedText.substr(entry.valueStart, entry.valueEnd - entry.valueStart);
+        SCOPED_TRACE(entry.key + "=" + value);
+        // The first number changed: 1 becomes 0, any other grows by 1.
+        std::istringstream values(value);
+        double first = 0.0;
+        ASSERT_TRUE(values >> first);
+        std::string rest;
+        std::getline(values, rest);
+        std::ostringstream changed;
+        changed << (first == 1.0 ? 0.0 : first + 1.0) << rest;
+        std::string changedText = shippedText;
+        changedText.replace(entry.valueStart, entry.valueEnd - entry.valueStart, changed.str());
+        // The INI cache keeps the first text of each path: a path per variant.
+        const std::string ini = dir.File("changed" + std::to_string(variant++) + ".ini");
+        std::ofstream(ini) << changedText;
+        EXPECT_NE(builtIn, GestureSideSettingsOf(ini));
+    }
 }
 
 // Without MaxShift, or with a hub that cannot serve the background model
