@@ -9,6 +9,30 @@ namespace {
 // The OpenNI2 interface version the trackers ask for.
 const int kOpenNIApiVersion = 2002;
 
+// The player's speed at which a recording gives a frame only when read.
+const float kPlaybackHeld = -1.0f;
+
+void SetPlaybackSpeed(openni::PlaybackControl* pPlayback, float speed) {
+    if (pPlayback != nullptr && pPlayback->setSpeed(speed) != openni::STATUS_OK) {
+        xnLogWarning(XN_LOG_MASK_ALL, "Failed to set playback speed: %s", oniGetExtendedError());
+    }
+}
+
+// Holds a recording for its lifetime, then lets it play in real time,
+// whether the set-up succeeded or not. Nothing for a live device.
+class PlaybackHold {
+public:
+    explicit PlaybackHold(openni::PlaybackControl* pPlayback) : m_pPlayback(pPlayback) {
+        SetPlaybackSpeed(m_pPlayback, kPlaybackHeld);
+    }
+    ~PlaybackHold() { SetPlaybackSpeed(m_pPlayback, 1.0f); }
+    PlaybackHold(const PlaybackHold&) = delete;
+    PlaybackHold& operator=(const PlaybackHold&) = delete;
+
+private:
+    openni::PlaybackControl* m_pPlayback;
+};
+
 }  // namespace
 
 TrackerBase::TrackerBase()
@@ -75,11 +99,11 @@ int TrackerBase::initializeOnDevice(openni::Device* device, bool ownsDevice) {
         xnLogError(XN_LOG_MASK_ALL, "Vela requires QVGA (or higher) resolution on this platform.");
         return VELA_STATUS_ERROR;
     }
-    // A recording plays in real time.
-    openni::PlaybackControl* pPlayback = m_device->getPlaybackControl();
-    if (pPlayback != nullptr && pPlayback->setSpeed(1.0f) != openni::STATUS_OK) {
-        xnLogWarning(XN_LOG_MASK_ALL, "Failed to set playback speed: %s", oniGetExtendedError());
-    }
+    // A recording plays in real time, but only once the tracker is set up:
+    // until then it is held (a recording gives frames only when read), so
+    // that a short recording cannot start over, and have the player set the
+    // stream's properties anew, while the set-up reads them.
+    const PlaybackHold hold(m_device->getPlaybackControl());
     if (m_depthStream.start() != openni::STATUS_OK) {
         xnLogError(XN_LOG_MASK_ALL, "Failed to start stream: %s", oniGetExtendedError());
         return VELA_STATUS_ERROR;

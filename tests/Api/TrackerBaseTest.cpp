@@ -30,6 +30,8 @@ public:
 
     int initializeTracker() override {
         ++m_nInitialized;
+        openni::PlaybackControl* pPlayback = m_device->getPlaybackControl();
+        m_fSetUpSpeed = pPlayback != nullptr ? pPlayback->getSpeed() : 0.0f;
         return m_nResult;
     }
     void shutdownTracker() override {}
@@ -45,6 +47,8 @@ public:
 
     int m_nResult = VELA_STATUS_OK;
     int m_nInitialized = 0;
+    // The recording's playback speed during initializeTracker(); 0 live.
+    float m_fSetUpSpeed = 0.0f;
 };
 
 class TrackerBaseTest : public ::testing::Test {
@@ -270,6 +274,9 @@ TEST_F(TrackerBaseTest, ReadyForNextFrameComesOnOpenNI2sThreadUntilUnregistered)
     EXPECT_EQ(count, calls.count);
 }
 
+// The recording is held (one frame per read) while the derived tracker sets
+// itself up, so that a short recording cannot start over under it, and
+// plays at normal speed afterwards, whether the set-up succeeded or not.
 TEST_F(TrackerBaseTest, ARecordingPlaysAtNormalSpeed) {
     vela_test::TempDir dir;
     const std::string recording = dir.File("default.oni");
@@ -279,9 +286,17 @@ TEST_F(TrackerBaseTest, ARecordingPlaysAtNormalSpeed) {
     ASSERT_EQ(openni::STATUS_OK, device.open(recording.c_str()));
     openni::PlaybackControl* pPlayback = device.getPlaybackControl();
     ASSERT_NE(nullptr, pPlayback);
-    ASSERT_EQ(openni::STATUS_OK, pPlayback->setSpeed(-1.0f));
+    {
+        MinimalTracker failing;
+        failing.m_nResult = VELA_STATUS_ERROR;
+        ASSERT_EQ(VELA_STATUS_ERROR, failing.initialize(&device));
+        EXPECT_EQ(-1.0f, failing.m_fSetUpSpeed);
+        EXPECT_EQ(1.0f, pPlayback->getSpeed());
+    }
+    ASSERT_EQ(openni::STATUS_OK, pPlayback->setSpeed(2.0f));
     MinimalTracker tracker;
     ASSERT_EQ(VELA_STATUS_OK, tracker.initialize(&device));
+    EXPECT_EQ(-1.0f, tracker.m_fSetUpSpeed);
     EXPECT_EQ(1.0f, pPlayback->getSpeed());
     // A recording reads both families' property names.
     EXPECT_TRUE(tracker.Node().IsFirstFamily());
