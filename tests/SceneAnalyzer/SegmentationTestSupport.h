@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -104,6 +105,29 @@ protected:
         s.copyCCStructs2Properties();
     }
 
+    // Component label on columns left..right and rows top..bottom at depth z
+    // (label map, depth painted over m_bodyDepth, and box; area, pixels and
+    // depths left to measure).
+    void Body(int label, int left, int top, int right, int bottom, int z) {
+        Paint(m_bodyDepth, left, top, right, bottom, z);
+        Depth(m_bodyDepth);
+        Label(label, left, top, right, bottom);
+    }
+    // Only the label map and the box's columns and rows.
+    void Label(int label, int left, int top, int right, int bottom) {
+        Segmentation& s = Seg();
+        s.m_numCCs = std::max(s.m_numCCs, label);
+        Paint(Labels(), left, top, right, bottom, label);
+        s.m_ccBox[label] = Box3D<int>(Vector3D<int>(left, top, INT_MAX), Vector3D<int>(right, bottom, INT_MIN));
+    }
+    // Users alive.
+    int AliveCount() const {
+        int alive = 0;
+        for (int id = 1; id <= Segmentation::kMaxUsers; ++id) {
+            alive += m_seg->GetUser(id).alive() ? 1 : 0;
+        }
+        return alive;
+    }
     // A user slot alive from a box, without components.
     User& Alive(int id, const Box3D<int>& box = Box3D<int>(Vector3D<int>(70, 10, 2400), Vector3D<int>(90, 100, 2500))) {
         Segmentation& s = *m_seg;
@@ -138,6 +162,7 @@ protected:
     xn::DepthMetaData m_prevDepth;
     Array2D<unsigned short> m_shift;
     Array2D<unsigned short> m_shadow;
+    Map16 m_bodyDepth = Map16(kWidth * kHeight, 0);
 };
 
 }  // namespace vela_test

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <malloc.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
@@ -17,20 +15,7 @@
 #include "../HandTrackerTestSupport.h"
 #include "SceneRenderer/Scene.h"
 #include "SceneRenderer/SceneRenderer.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VELA_LONG_RUN_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define VELA_LONG_RUN_ASAN 1
-#endif
-#ifdef VELA_LONG_RUN_ASAN
-// The sanitizer runtime's count (its header does not ship with every
-// compiler).
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
+#include "HeapInUse.h"
 
 #ifdef VELA_RECORD_ONI_EXE
 
@@ -51,14 +36,7 @@ constexpr int kFrames = 10000;
 constexpr int kSettledFrame = 1000;
 constexpr long kAllowedGrowth = 1 << 20;
 
-// Bytes of heap in use.
-long HeapInUse() {
-#ifdef VELA_LONG_RUN_ASAN
-    return static_cast<long>(__sanitizer_get_current_allocated_bytes());
-#else
-    return static_cast<long>(mallinfo2().uordblks);
-#endif
-}
+using vela_test::HeapInUse;
 
 class HandTrackerLongRun : public vela_test::TrackerTest {};
 
