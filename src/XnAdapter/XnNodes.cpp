@@ -200,7 +200,6 @@ XnStatus ProductionNode::GetGeneralProperty(const XnChar* name, XnUInt32 size, v
 }
 
 XnStatus MapGenerator::GetMetaData(MapMetaData& metaData) const {
-    const OniVideoMode mode = ReadVideoMode(GetStreamHandle());
     const OniFrame* pFrame = GetFrame();
     if (pFrame != nullptr) {
         metaData.Timestamp() = pFrame->timestamp;
@@ -217,11 +216,19 @@ XnStatus MapGenerator::GetMetaData(MapMetaData& metaData) const {
                                 pFrame->dataSize >= 0 &&
                                 static_cast<XnUInt64>(pFrame->dataSize) >=
                                     static_cast<XnUInt64>(pFrame->width) * pFrame->height * bytesPerPixel));
+    // The stream's mode is read only where the frame cannot tell: a file
+    // player replaces its stream properties when a recording starts over,
+    // and a read every frame would meet that sooner or later.
     if (!holdsItsRows) {
+        const OniVideoMode mode = ReadVideoMode(GetStreamHandle());
         return metaData.AllocateData(static_cast<XnUInt32>(std::max(mode.resolutionX, 0)),
                                      static_cast<XnUInt32>(std::max(mode.resolutionY, 0)));
     }
     const bool cropped = pFrame->croppingEnabled != 0;
+    OniVideoMode mode{};
+    if (cropped) {
+        mode = ReadVideoMode(GetStreamHandle());
+    }
     metaData.SetData(pFrame->data);
     metaData.XRes() = pFrame->width;
     metaData.YRes() = pFrame->height;

@@ -62,6 +62,8 @@ TEST_F(XnDepthGeneratorTest, MetaDataPointsIntoTheCurrentFrame) {
     EXPECT_EQ(xn::XN_PIXEL_FORMAT_GRAYSCALE_16_BIT, md.PixelFormat());
     EXPECT_EQ(nullptr, md.OwnedBuffer());
     EXPECT_EQ(13, md(5, 1));
+    // The frame tells all: the stream's properties are not read.
+    EXPECT_TRUE(m_oni.PropertyReads().empty());
 }
 
 TEST_F(XnDepthGeneratorTest, WithoutFrameDataTheMapIsItsOwnZeroedBufferOfTheModesSize) {
