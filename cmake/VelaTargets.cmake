@@ -25,13 +25,40 @@ function(vela_unity_build target)
   set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
 endfunction()
 
+# Options of the test programs' own code. In sanitizer builds it is compiled
+# at -O1: the checks are the same, the code under test (the libraries) keeps
+# -O2, and GCC's -O2 over large test bodies with sanitizer instrumentation
+# is what CI's longest build spends most of its time on.
+set(VELA_TEST_COMPILE_OPTIONS)
+if(VELA_SANITIZE)
+  set(VELA_TEST_COMPILE_OPTIONS -O1)
+endif()
+
+# vela_test_precompiled_header(<target>)
+#   Gives <target> the precompiled GoogleTest header that every test program
+#   shares. It is built once, by a small program of its own compiled with the
+#   test programs' options, so that the one header fits them all (their
+#   per-target definitions such as data paths do not reach GoogleTest).
+function(vela_test_precompiled_header target)
+  if(NOT TARGET VelaTestPrecompiledHeader)
+    set(source ${CMAKE_BINARY_DIR}/VelaTestPrecompiledHeader.cpp)
+    file(WRITE ${source} "// Owns the test programs' precompiled header.\nint main() { return 0; }\n")
+    add_executable(VelaTestPrecompiledHeader ${source})
+    target_link_libraries(VelaTestPrecompiledHeader PRIVATE GTest::gtest)
+    target_compile_options(VelaTestPrecompiledHeader PRIVATE ${VELA_TEST_COMPILE_OPTIONS})
+    target_precompile_headers(VelaTestPrecompiledHeader PRIVATE <gtest/gtest.h>)
+  endif()
+  target_precompile_headers(${target} REUSE_FROM VelaTestPrecompiledHeader)
+endfunction()
+
 # vela_add_test(<name> [DEPS <targets...>] [LABELS <labels...>])
 #   One GoogleTest executable from the *.cpp files of the calling folder; each
 #   test runs in its own process (process-wide state such as the logger stays
 #   per test) with TMPDIR pointing into the build tree. Test programs are
 #   unity builds (their sources compiled a few at a time as one unit), which
 #   keeps CI's builds short: names local to a test file must not clash with
-#   another test file's of the same folder.
+#   another test file's of the same folder. GoogleTest's header comes
+#   precompiled (vela_test_precompiled_header).
 function(vela_add_test name)
   cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
   if(NOT ARG_LABELS)
@@ -44,6 +71,8 @@ function(vela_add_test name)
   add_executable(${name} ${sources})
   vela_unity_build(${name})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} VelaTestSupport GTest::gtest)
+  target_compile_options(${name} PRIVATE ${VELA_TEST_COMPILE_OPTIONS})
+  vela_test_precompiled_header(${name})
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
