@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../Api/SceneCamera.h"
-#include "UserTrackerTestSupport.h"
+#include "UserTrackerOnSceneTest.h"
 
 #ifdef VELA_RECORD_ONI_EXE
 
@@ -30,22 +29,14 @@ struct DetectionFrame {
     int personPixels[2] = {};
 };
 
-class UserTrackerDetectionTest : public vela_test::TrackerTest {
+class UserTrackerDetectionTest : public vela_test::UserTrackerOnSceneTest {
 protected:
-    void TearDown() override {
-        if (m_handle != nullptr) {
-            velaShutdownUserTracker(m_handle);
-        }
-        m_camera.Close();
-        vela_test::TrackerTest::TearDown();
-    }
-
     // Runs the tracker over the whole scene file (beside this test).
     // The truth is rendered for the first truthFrames frames only.
     void Run(const std::string& sceneFile, int truthFrames) {
         ASSERT_NO_FATAL_FAILURE(m_camera.OpenFile(std::string(VELA_USER_TRACKER_SCENES) + "/" + sceneFile));
         const int count = m_camera.Frames();
-        ASSERT_EQ(VELA_STATUS_OK, velaInitializeUserTrackerByDevice(&m_camera.Device(), &m_handle)) << LogText();
+        ASSERT_NO_FATAL_FAILURE(CreateTracker(m_camera));
         vela::scene::RenderedFrame truth;
         int last = 0;
         while (last < count) {
@@ -117,8 +108,6 @@ protected:
         return -1;
     }
 
-    vela_test::SceneCamera m_camera;
-    VelaUserTrackerHandle m_handle = nullptr;
     std::vector<DetectionFrame> m_frames;  // by frame index
 };
 

@@ -8,11 +8,10 @@
 #include <cmath>
 #include <string>
 
-#include "UserTrackerTestSupport.h"
+#include "UserTrackerOnSceneTest.h"
 
 #ifdef VELA_RECORD_ONI_EXE
 
-#include "../Api/SceneCamera.h"
 
 namespace {
 
@@ -31,24 +30,7 @@ std::string FloorRoom(int elevation, int tilt) {
 
 double FloorDot(const VelaPoint3f& a, const vela::scene::Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
-class UserTrackerFloorTest : public vela_test::TrackerTest {
-protected:
-    void TearDown() override {
-        CloseCase();
-        vela_test::TrackerTest::TearDown();
-    }
-    // The tracker and the camera of one case, whether it ran through or not.
-    void CloseCase() {
-        if (m_handle != nullptr) {
-            velaShutdownUserTracker(m_handle);
-            m_handle = nullptr;
-        }
-        m_camera.Close();
-    }
-
-    vela_test::SceneCamera m_camera;
-    VelaUserTrackerHandle m_handle = nullptr;
-};
+class UserTrackerFloorTest : public vela_test::UserTrackerOnSceneTest {};
 
 // Once the frame says the floor is known, its plane is the room's floor:
 // the normal within 2 degrees of the true one and the true floor point
@@ -64,7 +46,7 @@ TEST_F(UserTrackerFloorTest, TheFloorIsTheRoomsFloor) {
     for (const Case& c : cases) {
         SCOPED_TRACE("elevation " + std::to_string(c.elevation) + ", tilt " + std::to_string(c.tilt));
         ASSERT_NO_FATAL_FAILURE(m_camera.Open(FloorRoom(c.elevation, c.tilt)));
-        ASSERT_EQ(VELA_STATUS_OK, velaInitializeUserTrackerByDevice(&m_camera.Device(), &m_handle)) << LogText();
+        ASSERT_NO_FATAL_FAILURE(CreateTracker(m_camera));
         int firstKnown = 0;
         int unknownAfter = 0;
         int usersSeen = 0;
@@ -99,7 +81,8 @@ TEST_F(UserTrackerFloorTest, TheFloorIsTheRoomsFloor) {
                                            truth.floorPoint.z - floor.point.z);
             worstDistance = std::max(worstDistance, std::fabs(FloorDot(n, offset)) / length);
         }
-        CloseCase();
+        ShutdownTracker();
+        m_camera.Close();
         ASSERT_GT(firstKnown, 0) << "the floor was never known";
         // The floor's turn comes every fifth frame from the first.
         EXPECT_LE(firstKnown, 11);

@@ -12,11 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "UserTrackerTestSupport.h"
+#include "UserTrackerOnSceneTest.h"
 
 #ifdef VELA_RECORD_ONI_EXE
 
-#include "../Api/SceneCamera.h"
 
 namespace {
 
@@ -42,20 +41,18 @@ uint64_t HashUserMap(const VelaUserMap& map) {
     return hash;
 }
 
-class UserTrackerRecordingTest : public vela_test::TrackerTest {
+// The live scene plays on m_camera.
+class UserTrackerRecordingTest : public vela_test::UserTrackerOnSceneTest {
 protected:
     void TearDown() override {
-        if (m_handle != nullptr) {
-            velaShutdownUserTracker(m_handle);
-        }
-        m_live.Close();
+        ShutdownTracker();
         m_played.Close();
-        vela_test::TrackerTest::TearDown();
+        vela_test::UserTrackerOnSceneTest::TearDown();
     }
 
     // Reads frames until the one with index `last`, keyed by frame index.
     void Run(vela_test::SceneCamera& camera, int last, bool oneFramePerRead, std::map<int, ReportedFrame>& frames) {
-        ASSERT_EQ(VELA_STATUS_OK, velaInitializeUserTrackerByDevice(&camera.Device(), &m_handle)) << LogText();
+        ASSERT_NO_FATAL_FAILURE(CreateTracker(camera));
         if (oneFramePerRead) {
             ASSERT_NO_FATAL_FAILURE(camera.PlayOneFramePerRead());
             ASSERT_EQ(openni::STATUS_OK, camera.Device().getPlaybackControl()->setRepeatEnabled(false));
@@ -82,13 +79,10 @@ protected:
             seen.floor = frame->floor;
             ASSERT_EQ(VELA_STATUS_OK, velaUserTrackerFrameRelease(m_handle, frame));
         }
-        velaShutdownUserTracker(m_handle);
-        m_handle = nullptr;
+        ShutdownTracker();
     }
 
-    vela_test::SceneCamera m_live;
     vela_test::SceneCamera m_played;
-    VelaUserTrackerHandle m_handle = nullptr;
 };
 
 // The first person of the scene walks in after the empty room and is
@@ -101,9 +95,9 @@ TEST_F(UserTrackerRecordingTest, ARecordingGivesTheUsersOfTheLiveScene) {
     ASSERT_FALSE(sceneText.str().empty());
 
     std::map<int, ReportedFrame> live;
-    ASSERT_NO_FATAL_FAILURE(m_live.Open(sceneText.str()));
-    ASSERT_NO_FATAL_FAILURE(Run(m_live, frames, false, live));
-    m_live.Close();
+    ASSERT_NO_FATAL_FAILURE(m_camera.Open(sceneText.str()));
+    ASSERT_NO_FATAL_FAILURE(Run(m_camera, frames, false, live));
+    m_camera.Close();
     std::map<int, ReportedFrame> played;
     ASSERT_NO_FATAL_FAILURE(m_played.OpenRecording(sceneText.str(), frames));
     ASSERT_NO_FATAL_FAILURE(Run(m_played, frames, true, played));

@@ -13,8 +13,7 @@
 #include <set>
 #include <string>
 
-#include "../../Api/SceneCamera.h"
-#include "../UserTrackerTestSupport.h"
+#include "../UserTrackerOnSceneTest.h"
 #include "HeapInUse.h"
 
 #ifdef VELA_RECORD_ONI_EXE
@@ -61,19 +60,7 @@ int FrameCount() {
     return count != nullptr ? std::max(1, std::atoi(count)) : kFrames;
 }
 
-class UserTrackerLongRun : public vela_test::TrackerTest {
-protected:
-    void TearDown() override {
-        if (m_handle != nullptr) {
-            velaShutdownUserTracker(m_handle);
-        }
-        m_camera.Close();
-        vela_test::TrackerTest::TearDown();
-    }
-
-    vela_test::SceneCamera m_camera;
-    VelaUserTrackerHandle m_handle = nullptr;
-};
+class UserTrackerLongRun : public vela_test::UserTrackerOnSceneTest {};
 
 TEST_F(UserTrackerLongRun, PeopleComingAndGoingOverARecordingThatStartsOverNeitherLeakNorGrow) {
     const char* enabled = std::getenv("VELA_LONG_RUN");
@@ -82,7 +69,7 @@ TEST_F(UserTrackerLongRun, PeopleComingAndGoingOverARecordingThatStartsOverNeith
     }
     const int frames = FrameCount();
     ASSERT_NO_FATAL_FAILURE(m_camera.OpenRecording(kComingAndGoing, kRecordedFrames));
-    ASSERT_EQ(VELA_STATUS_OK, velaInitializeUserTrackerByDevice(&m_camera.Device(), &m_handle)) << LogText();
+    ASSERT_NO_FATAL_FAILURE(CreateTracker(m_camera));
     ASSERT_NO_FATAL_FAILURE(m_camera.PlayOneFramePerRead());
 
     const long residentAtStart = ResidentKb();
