@@ -7,16 +7,14 @@
 
 #include <OpenNI.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "../Api/SceneRecording.h"
 #include "SceneRenderer/Scene.h"
 #include "SceneRenderer/SceneRenderer.h"
-#include "SyntheticCamera/DeviceUri.h"
 #include "Vela.h"
 
 namespace vela_bench {
@@ -64,59 +62,18 @@ public:
         return found->second;
     }
 
-    ~HandSceneRecordings() {
-        if (!m_dir.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(m_dir, ignored);
-        }
-    }
-
 private:
-    HandSceneRecordings() {
-        char pattern[] = "/tmp/vela-hand-bench-XXXXXX";
-        if (mkdtemp(pattern) != nullptr) {
-            m_dir = pattern;
-        }
-    }
+    HandSceneRecordings() : m_dir("vela-hand-bench") {}
 
     std::string Record(const std::string& sceneText, int width, int height) {
-        if (m_dir.empty()) {
+        if (m_dir.Dir().empty()) {
             return "";
         }
-        const std::string base = m_dir + "/scene" + std::to_string(m_recordings.size());
-        const std::string scenePath = base + ".scene";
-        const std::string recording = base + ".oni";
-        FILE* file = std::fopen(scenePath.c_str(), "w");
-        if (file == nullptr) {
-            return "";
-        }
-        const bool written = std::fwrite(sceneText.data(), 1, sceneText.size(), file) == sceneText.size();
-        if (std::fclose(file) != 0 || !written) {
-            return "";
-        }
-        const std::string uri = "synthetic://scene?file=" + vela::synthetic::EncodeUriValue(scenePath) +
-                                "&resolution=" + std::to_string(width) + "x" + std::to_string(height);
-        openni::Device device;
-        openni::VideoStream stream;
-        openni::Recorder recorder;
-        bool ok = device.open(uri.c_str()) == openni::STATUS_OK &&
-                  stream.create(device, openni::SENSOR_DEPTH) == openni::STATUS_OK &&
-                  recorder.create(recording.c_str()) == openni::STATUS_OK &&
-                  recorder.attach(stream, false) == openni::STATUS_OK && stream.start() == openni::STATUS_OK &&
-                  recorder.start() == openni::STATUS_OK;
-        for (int i = 0; ok && i < kRecordedFrames; ++i) {
-            openni::VideoFrameRef frame;
-            ok = stream.readFrame(&frame) == openni::STATUS_OK;
-        }
-        recorder.stop();
-        recorder.destroy();
-        stream.stop();
-        stream.destroy();
-        device.close();
-        return ok ? recording : "";
+        return RecordScene(m_dir.Dir() + "/scene" + std::to_string(m_recordings.size()), sceneText, width, height,
+                           kRecordedFrames);
     }
 
-    std::string m_dir;
+    BenchDir m_dir;
     std::map<std::pair<std::string, int>, std::string> m_recordings;
 };
 

@@ -12,16 +12,15 @@
 #ifdef VELA_SYNTHETIC_CAMERA
 
 #include <OpenNI.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 #include <utility>
 
+#include "../Api/SceneRecording.h"
 #include "Vela.h"
 
 namespace {
@@ -44,19 +43,12 @@ const char kThreePeople[] =
 // directory, a scene file and its recording per size and scene.
 class Workspace {
 public:
-    Workspace() {
-        char pattern[] = "/tmp/vela-bench-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) return;
-        m_dir = pattern;
-        std::ofstream(m_dir + "/Vela.ini") << "[General]\nDataDir=" VELA_DATA_DIR "\n";
-    }
-    ~Workspace() {
-        if (!m_dir.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(m_dir, ignored);
+    Workspace() : m_dir("vela-bench") {
+        if (!m_dir.Dir().empty()) {
+            std::ofstream(m_dir.Dir() + "/Vela.ini") << "[General]\nDataDir=" VELA_DATA_DIR "\n";
         }
     }
-    const std::string& Dir() const { return m_dir; }
+    const std::string& Dir() const { return m_dir.Dir(); }
 
     // The recording of a scene at a size, made on first use; empty when it
     // cannot be made.
@@ -64,39 +56,12 @@ public:
         const auto key = std::make_pair(people, width);
         auto found = m_recordings.find(key);
         if (found != m_recordings.end()) return found->second;
-        const std::string base = m_dir + "/scene" + std::to_string(people) + "_" + std::to_string(width);
-        std::ofstream(base + ".scene") << sceneText;
-        const std::string uri = "synthetic://scene?file=" + base + ".scene&resolution=" + std::to_string(width) + "x" +
-                                std::to_string(height);
-        const std::string path = base + ".oni";
-        std::string made = Record(uri, path) ? path : std::string();
-        m_recordings[key] = made;
-        return made;
+        const std::string base = Dir() + "/scene" + std::to_string(people) + "_" + std::to_string(width);
+        return m_recordings[key] = vela_bench::RecordScene(base, sceneText, width, height, kRecordedFrames);
     }
 
 private:
-    static bool Record(const std::string& uri, const std::string& path) {
-        openni::Device device;
-        openni::VideoStream depth;
-        openni::Recorder recorder;
-        bool ok = device.open(uri.c_str()) == openni::STATUS_OK &&
-                  depth.create(device, openni::SENSOR_DEPTH) == openni::STATUS_OK &&
-                  recorder.create(path.c_str()) == openni::STATUS_OK &&
-                  recorder.attach(depth, false) == openni::STATUS_OK && recorder.start() == openni::STATUS_OK &&
-                  depth.start() == openni::STATUS_OK;
-        for (int i = 0; ok && i < kRecordedFrames; ++i) {
-            openni::VideoFrameRef frame;
-            ok = depth.readFrame(&frame) == openni::STATUS_OK;
-        }
-        recorder.stop();
-        recorder.destroy();
-        depth.stop();
-        depth.destroy();
-        device.close();
-        return ok;
-    }
-
-    std::string m_dir;
+    vela_bench::BenchDir m_dir;
     std::map<std::pair<int, int>, std::string> m_recordings;
 };
 
