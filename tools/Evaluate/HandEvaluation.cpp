@@ -1,5 +1,7 @@
 #include "Evaluate/HandEvaluation.h"
 
+#include <Vela.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,9 +9,6 @@ namespace vela::evaluate {
 
 namespace {
 
-constexpr int kLostState = 0;
-constexpr int kTrackedBit = 2;
-constexpr int kTouchingBit = 4;
 constexpr int kBorderPixels = 2;
 
 }  // namespace
@@ -107,7 +106,7 @@ void HandEvaluation::AddFrame(const scene::FrameTruth& truth, const std::vector<
 
     double nearestZ = 0.0;
     for (const ReportedHand& r : hands) {
-        if ((r.state & kTrackedBit) != 0 && (nearestZ == 0.0 || r.position.z < nearestZ)) nearestZ = r.position.z;
+        if ((r.state & VELA_HAND_STATE_TRACKED) != 0 && (nearestZ == 0.0 || r.position.z < nearestZ)) nearestZ = r.position.z;
     }
     const int factor = WorkingFactor(width, nearestZ);
 
@@ -120,8 +119,8 @@ void HandEvaluation::AddFrame(const scene::FrameTruth& truth, const std::vector<
     for (const ReportedHand& r : hands) {
         double distance = INFINITY;
         const int nearest = Nearest(r.position, distance);
-        if ((r.state & kTrackedBit) != 0 && !(distance <= kNearHandMm)) ++m_nFarReports;
-        if (r.state != kLostState && owner(r.id) < 0 && nearest >= 0 && distance <= kNearHandMm) {
+        if ((r.state & VELA_HAND_STATE_TRACKED) != 0 && !(distance <= kNearHandMm)) ++m_nFarReports;
+        if (r.state != VELA_HAND_STATE_LOST && owner(r.id) < 0 && nearest >= 0 && distance <= kNearHandMm) {
             m_owner.emplace_back(r.id, nearest);
         }
     }
@@ -133,8 +132,8 @@ void HandEvaluation::AddFrame(const scene::FrameTruth& truth, const std::vector<
         bool lostReport = false;
         for (const ReportedHand& r : hands) {
             if (owner(r.id) != static_cast<int>(i)) continue;
-            if ((r.state & kTrackedBit) != 0 && tracked == nullptr) tracked = &r;
-            if (r.state == kLostState) lostReport = true;
+            if ((r.state & VELA_HAND_STATE_TRACKED) != 0 && tracked == nullptr) tracked = &r;
+            if (r.state == VELA_HAND_STATE_LOST) lostReport = true;
         }
         if (hand.followedFrom < 0 && tracked != nullptr) hand.followedFrom = frame;
         if (hand.followedFrom < 0 || frame < hand.followedFrom) continue;
@@ -161,7 +160,7 @@ void HandEvaluation::AddFrame(const scene::FrameTruth& truth, const std::vector<
         ++hand.trackedFrames;
         hand.centroidErrors.push_back(scene::Length(tracked->position - t.centroid));
         hand.jointErrors.push_back(scene::Length(tracked->position - t.joint));
-        const bool reported = (tracked->state & kTouchingBit) != 0;
+        const bool reported = (tracked->state & VELA_HAND_STATE_TOUCHING_FOV) != 0;
         const bool truly = TouchesBorder(t.left, t.top, t.right, t.bottom, width, height, factor);
         if (reported && truly) ++hand.touchingBoth;
         else if (reported) ++hand.touchingReportedOnly;

@@ -1,15 +1,13 @@
 #include "Evaluate/UserEvaluation.h"
 
+#include <Vela.h>
+
 #include <algorithm>
 #include <cmath>
 
 namespace vela::evaluate {
 
 namespace {
-
-constexpr int kVisible = 1;
-constexpr int kNew = 2;
-constexpr int kLost = 4;
 
 double Mean(const std::vector<double>& values) {
     if (values.empty()) return std::nan("");
@@ -52,7 +50,7 @@ void UserEvaluation::AddFrame(const scene::FrameTruth& truth, const std::vector<
         for (const ReportedUser& u : users) {
             // A new user has no centre yet (0, 0, 0), and one not visible
             // keeps an old one.
-            if (u.id == best && (u.state & kVisible) != 0 && (u.state & (kNew | kLost)) == 0) {
+            if (u.id == best && (u.state & VELA_USER_STATE_VISIBLE) != 0 && (u.state & (VELA_USER_STATE_NEW | VELA_USER_STATE_LOST)) == 0) {
                 person.comErrors.push_back(scene::Length(u.centerOfMass - t.centroid));
             }
         }
@@ -60,7 +58,7 @@ void UserEvaluation::AddFrame(const scene::FrameTruth& truth, const std::vector<
     // Users seen in this frame: reported visible, or holding pixels of the map.
     std::vector<int> shown;
     for (const ReportedUser& u : users) {
-        if ((u.state & kVisible) != 0 && (u.state & kLost) == 0) shown.push_back(u.id);
+        if ((u.state & VELA_USER_STATE_VISIBLE) != 0 && (u.state & VELA_USER_STATE_LOST) == 0) shown.push_back(u.id);
     }
     for (int id : m_overlap.ReportedUsers()) shown.push_back(id);
     std::sort(shown.begin(), shown.end());
