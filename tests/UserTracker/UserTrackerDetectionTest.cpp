@@ -37,7 +37,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(m_camera.OpenFile(std::string(VELA_USER_TRACKER_SCENES) + "/" + sceneFile));
         const int count = m_camera.Frames();
         ASSERT_NO_FATAL_FAILURE(CreateTracker(m_camera));
-        vela::scene::RenderedFrame truth;
+        vela::scene::RenderedFrame nobody;  // the truth past truthFrames
         int last = 0;
         while (last < count) {
             VelaUserTrackerFrame* frame = nullptr;
@@ -45,12 +45,12 @@ protected:
             ASSERT_NE(nullptr, frame);
             last = frame->frameIndex;
             const int pixels = frame->userMap.width * frame->userMap.height;
-            if (frame->frameIndex <= truthFrames) {
-                truth = m_camera.Truth(frame->frameIndex);
-            } else {
-                truth.depth.assign(static_cast<size_t>(pixels), 0);
-                truth.users.assign(static_cast<size_t>(pixels), 0);
+            if (frame->frameIndex > truthFrames) {
+                nobody.depth.assign(static_cast<size_t>(pixels), 0);
+                nobody.users.assign(static_cast<size_t>(pixels), 0);
             }
+            const vela::scene::RenderedFrame& truth =
+                frame->frameIndex <= truthFrames ? m_camera.Truth(frame->frameIndex) : nobody;
             DetectionFrame seen;
             ASSERT_EQ(static_cast<size_t>(pixels), truth.users.size());
             for (int u = 0; u < frame->userCount; ++u) {
